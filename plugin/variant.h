@@ -1,0 +1,34 @@
+// Everything the two libraries differ in, fixed at build time. The build
+// defines PLUGIN_VARIANT as SaveVariant or LoadVariant; nothing else in the
+// source looks at which one it is.
+#pragma once
+
+#include "host/records.h"
+
+enum class FileDialog { Save, Open };
+
+struct PluginVariant {
+  const char *ErrorCaption;
+  const char *CommandCaption;
+  FileDialog Dialog;
+  const char *DialogTitle;
+  HistoryService HostServices::*Service;
+};
+
+constexpr PluginVariant SaveVariant = {
+    "Save History plig-in",
+    "Save history",
+    FileDialog::Save,
+    "Select File for export to",
+    &HostServices::ExportHistory,
+};
+
+constexpr PluginVariant LoadVariant = {
+    "Load History plig-in",
+    "Load history",
+    FileDialog::Open,
+    "Select File for load from",
+    &HostServices::ImportHistory,
+};
+
+inline constexpr const PluginVariant &Variant = PLUGIN_VARIANT;
