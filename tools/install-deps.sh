@@ -1,24 +1,22 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, 32-bit Wine, Xvfb and the PE inspector on
-# Debian 12 when any of them is missing. Safe to rerun: it does nothing when
-# everything is already there.
+# Installs what building and testing need on Debian 12, when any of it is
+# missing: the i686 MinGW cross toolchain, CMake and Ninja, GoogleTest's
+# sources, 32-bit Wine, Xvfb and the PE inspector. Does nothing when all is
+# there, so it is safe to rerun.
 set -euo pipefail
 
 need=()
-command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
-command -v i686-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-i686)
-command -v cmake >/dev/null || need+=(cmake)
-command -v ninja >/dev/null || need+=(ninja-build)
+have() { command -v "$1" >/dev/null 2>&1; }
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
+have i686-w64-mingw32-windres || need+=(binutils-mingw-w64-i686)
+have cmake || need+=(cmake)
+have ninja || need+=(ninja-build)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-command -v xvfb-run >/dev/null || need+=(xvfb xauth)
-command -v xdotool >/dev/null || true
+have xvfb-run || need+=(xvfb xauth)
 /usr/bin/python3 -c 'import pefile' 2>/dev/null || need+=(python3-pefile)
-command -v wine >/dev/null && [ -x /usr/lib/wine/wine ] || need+=(wine wine32:i386)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
+dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
 
-if [ ${#need[@]} -eq 0 ]; then
-  exit 0
-fi
+[ ${#need[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -1,0 +1,17 @@
+#include <gtest/gtest.h>
+
+#include "tests/plugin_fixture.h"
+
+std::string LibraryName(
+    const ::testing::TestParamInfo<const LibraryCase *> &p) {
+  std::string name = p.param->File;
+  return name.substr(0, name.find('.'));
+}
+
+// Usage: plugin_tests [gtest flags] FOLDER_WITH_THE_LIBRARIES
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  if (argc > 1) PluginDirectory = argv[1];
+  return RUN_ALL_TESTS();
+}
