@@ -3,8 +3,8 @@
 // of one library at once.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+#include <commdlg.h>
 
 #include "host/records.h"
 

@@ -3,8 +3,8 @@
 // reads back what they were given.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
 #include <vector>
