@@ -1,0 +1,157 @@
+#include "editor/history_file.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr std::string_view Header = "[History]";
+
+void Escape(std::string &out, std::string_view entry) {
+  static const char Hex[] = "0123456789ABCDEF";
+  out += '"';
+  for (unsigned char c : entry) {
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20 || c == 0x7F) {
+          out += "\\x";
+          out += Hex[c >> 4];
+          out += Hex[c & 15];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool Unescape(std::string_view quoted, std::string &out) {
+  if (quoted.size() < 2 || quoted.front() != '"' || quoted.back() != '"')
+    return false;
+  std::string_view body = quoted.substr(1, quoted.size() - 2);
+  for (size_t i = 0; i < body.size(); ++i) {
+    char c = body[i];
+    if (c == '"') return false;  // an unescaped quote inside
+    if (c != '\\') {
+      out += c;
+      continue;
+    }
+    if (++i == body.size()) return false;
+    switch (body[i]) {
+      case '\\':
+        out += '\\';
+        break;
+      case '"':
+        out += '"';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'x': {
+        if (i + 2 >= body.size()) return false;
+        int hi = HexDigit(body[i + 1]), lo = HexDigit(body[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        break;
+      }
+      default:
+        return false;
+    }
+  }
+  return true;
+}
+
+// Splits off the next line, which must end in CRLF or LF.
+bool NextLine(std::string_view &text, std::string_view &line) {
+  size_t end = text.find('\n');
+  if (end == std::string_view::npos) return false;
+  line = text.substr(0, end);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  text.remove_prefix(end + 1);
+  return true;
+}
+
+bool ParseCount(std::string_view digits, size_t &count) {
+  if (digits.empty() || digits.size() > 7) return false;
+  auto [end, ec] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), count);
+  return ec == std::errc() && end == digits.data() + digits.size();
+}
+
+}  // namespace
+
+std::string FormatHistory(const History &history) {
+  std::string out;
+  out += Header;
+  out += "\r\nCount=" + std::to_string(history.size()) + "\r\n";
+  for (size_t i = 0; i < history.size(); ++i) {
+    out += "Entry" + std::to_string(i + 1) + "=";
+    Escape(out, history[i]);
+    out += "\r\n";
+  }
+  return out;
+}
+
+bool ParseHistory(std::string_view text, History &history, std::string &error) {
+  if (text.size() > MaxHistoryFileBytes) {
+    error = "the file is too large to be a history file";
+    return false;
+  }
+  std::string_view line;
+  if (!NextLine(text, line) || line != Header) {
+    error = "the file is not a history file (no [History] section)";
+    return false;
+  }
+  size_t count = 0;
+  if (!NextLine(text, line) || line.substr(0, 6) != "Count=" ||
+      !ParseCount(line.substr(6), count) || count > MaxHistoryEntries) {
+    error = "the history file has no valid entry count";
+    return false;
+  }
+  History entries;
+  entries.reserve(count);
+  for (size_t i = 1; i <= count; ++i) {
+    const std::string key = "Entry" + std::to_string(i) + "=";
+    std::string entry;
+    if (!NextLine(text, line) || line.substr(0, key.size()) != key ||
+        !Unescape(line.substr(key.size()), entry)) {
+      error = "history entry " + std::to_string(i) + " is missing or damaged";
+      return false;
+    }
+    entries.push_back(std::move(entry));
+  }
+  if (!text.empty()) {
+    error = "the history file has content after its last entry";
+    return false;
+  }
+  history = std::move(entries);
+  return true;
+}

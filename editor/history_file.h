@@ -1,0 +1,28 @@
+// The stand-in editor's history file: an INI file with one section,
+//
+//   [History]
+//   Count=2
+//   Entry1="SELECT 1;"
+//   Entry2="SELECT *\n  FROM t\n WHERE a = 'x';"
+//
+// Each value is quoted, with \\ \" \n \r \t and \xHH for other control
+// bytes; bytes above 127 are written as they are (ANSI). Reading is strict:
+// anything but exactly this layout is refused, so a damaged file never
+// replaces a good history.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+using History = std::vector<std::string>;
+
+// Larger files are refused before parsing; no editor history comes close.
+constexpr size_t MaxHistoryFileBytes = 4 * 1024 * 1024;
+constexpr size_t MaxHistoryEntries = 100000;
+
+std::string FormatHistory(const History &history);
+
+// On success fills history and returns true; otherwise leaves it alone and
+// says why in error, in words for the status line.
+bool ParseHistory(std::string_view text, History &history, std::string &error);
