@@ -1,0 +1,41 @@
+// Answers the platform's real dialogs the way a user would, for scripted
+// runs: finds the dialog by its title once it has initialised, reads what
+// it shows, types the name and presses the button. Every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct DialogPlan {
+  std::string Title;                   // the file dialog's title
+  std::string Name;                    // typed into the file-name box
+  bool Cancel = false;                 // press Cancel instead of Save/Open
+  bool SelectAllFiles = false;         // pick the second filter first
+  std::vector<bool> OverwriteAnswers;  // replies to "replace?" in order
+  bool CancelAfterNo = true;           // after a "no", cancel the dialog
+};
+
+struct DialogReport {
+  bool Seen = false;
+  std::string InitialName;  // the file-name box when it opened
+  std::string SelectedFilter;
+  std::vector<std::string> Filters;
+  std::vector<std::string> Questions;  // texts of boxes the dialog asked
+  std::string Failure;                 // empty when all went to plan
+};
+
+// Starts watching for the dialog; the caller then runs the command whose
+// modal loop will show it. The report is complete once the command returns.
+void ArmFileDialog(const DialogPlan &plan);
+DialogReport FinishFileDialog();
+
+// Watches for message boxes of this thread with no owner while a plug-in
+// installs, and dismisses each after reading it.
+struct MessageBoxSeen {
+  std::string Caption, Text;
+  bool Owned;
+};
+void ArmMessageBoxes();
+std::vector<MessageBoxSeen> FinishMessageBoxes();

@@ -1,0 +1,14 @@
+// Reading and writing the history file on disk, for the editor's services.
+#pragma once
+
+#include <string>
+
+#include "editor/history_file.h"
+
+// Writes to a temporary file beside the target, then replaces the target,
+// so a failed write leaves the old file as it was.
+bool SaveHistoryFile(const char *path, const History &history,
+                     std::string &error);
+
+// Replaces history only when the whole file was read and understood.
+bool LoadHistoryFile(const char *path, History &history, std::string &error);

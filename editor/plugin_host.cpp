@@ -1,0 +1,67 @@
+#include "editor/plugin_host.h"
+
+namespace {
+
+// More than the 368 bytes the plug-ins read: a real editor's record is
+// larger, and a plug-in must not care.
+constexpr size_t HostInfoBytes = 512;
+
+std::string WindowsPath(std::string path) {
+  if (!path.empty() && path[0] == '/') path = "Z:" + path;  // under Wine
+  for (char &c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+}  // namespace
+
+bool LoadPlugin(const std::string &path, const HostVersion &version, HWND owner,
+                HostServices *services, LoadedPlugin &plugin,
+                std::string &error) {
+  plugin = LoadedPlugin{};
+  plugin.Path = path;
+  plugin.Module = LoadLibraryA(WindowsPath(path).c_str());
+  if (!plugin.Module) {
+    error = "cannot load " + path + " (error " +
+            std::to_string(GetLastError()) + ")";
+    return false;
+  }
+  plugin.OnInstall = reinterpret_cast<decltype(plugin.OnInstall)>(
+      GetProcAddress(plugin.Module, "OnInstall"));
+  plugin.OnCall = reinterpret_cast<decltype(plugin.OnCall)>(
+      GetProcAddress(plugin.Module, "OnCall"));
+  plugin.OnExit = reinterpret_cast<decltype(plugin.OnExit)>(
+      GetProcAddress(plugin.Module, "OnExit"));
+  if (!plugin.OnInstall || !plugin.OnCall || !plugin.OnExit) {
+    error = path + " is not a history plug-in (entry points missing)";
+    FreeLibrary(plugin.Module);
+    plugin.Module = nullptr;
+    return false;
+  }
+  plugin.Host = static_cast<HostInfo *>(
+      HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, HostInfoBytes));
+  plugin.Host->MajorVersion = version.Major;
+  plugin.Host->MinorVersion = version.Minor;
+  plugin.Host->BuildNumber = version.Build;
+  plugin.Host->OwnerWindow = owner;
+  plugin.Host->Services = services;
+  plugin.Accepted = plugin.OnInstall(plugin.Info(), plugin.Host) == 0;
+  plugin.InfoBytes[sizeof plugin.InfoBytes - 1] = 0;  // a caption ends here
+  return true;
+}
+
+void SetOwnerWindow(std::vector<LoadedPlugin> &plugins, HWND owner) {
+  for (LoadedPlugin &p : plugins) {
+    if (p.Host) p.Host->OwnerWindow = owner;
+  }
+}
+
+void UnloadPlugin(LoadedPlugin &plugin) {
+  if (plugin.Module) {
+    plugin.OnExit();
+    FreeLibrary(plugin.Module);
+  }
+  if (plugin.Host) HeapFree(GetProcessHeap(), 0, plugin.Host);
+  plugin = LoadedPlugin{};
+}
