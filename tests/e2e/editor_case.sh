@@ -1,0 +1,84 @@
+#!/bin/sh
+# End-to-end cases: the stand-in editor with both shipped libraries, the
+# platform's real dialogs answered by its autopilot, no fakes.
+#   editor_case.sh CASE WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
+set -u
+case_name=$1 wine_run=$2 editor=$3 dist=$4 work=$5
+mkdir -p "$work"
+win() { printf 'Z:%s' "$1" | tr / '\\'; }  # a Unix path as Wine sees it
+W=$(win "$work")
+log="$work/$case_name.log"
+failures=0
+
+editor() {  # editor [--host-version V] SCRIPT
+  "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
+  [ $? -eq 77 ] && { cat "$log"; exit 77; }  # no 32-bit runtime here
+  echo "--- transcript ($case_name)"; cat "$log"
+}
+expect() {  # the transcript holds this line
+  grep -qxF -- "$1" "$log" || { echo "MISSING: $1"; failures=$((failures + 1)); }
+}
+refuse() {  # the transcript holds no line containing this
+  ! grep -qF -- "$1" "$log" || { echo "UNEXPECTED: $1"; failures=$((failures + 1)); }
+}
+entries() { grep '^entry ' "$1"; }
+
+case "$case_name" in
+  save_adds_ini_extension)
+    rm -f "$work/bare.ini"
+    editor --script "save $W\\bare; quit"
+    expect "service: ExportHistory(\"$W\\bare.ini\")"
+    expect "OnCall -> 1"
+    [ -f "$work/bare.ini" ] || { echo "MISSING: file bare.ini"; failures=$((failures + 1)); }
+    ;;
+  load_adds_ini_extension)
+    editor --script "save $W\\again.ini; load $W\\again; quit"
+    expect "service: ImportHistory(\"$W\\again.ini\")"
+    ;;
+  overwrite_no_then_cancel_keeps_file)
+    editor --script "save $W\\keep.ini; quit"
+    cp "$work/keep.ini" "$work/keep.before"
+    editor --script "save $W\\keep.ini no; quit"
+    expect "OnCall -> 0"
+    refuse "service: ExportHistory"
+    grep -q '^dialog asked: ' "$log" || { echo "MISSING: replace question"; failures=$((failures + 1)); }
+    cmp "$work/keep.ini" "$work/keep.before" || failures=$((failures + 1))
+    ;;
+  load_missing_file_keeps_history)
+    rm -f "$work/missing.ini"
+    editor --script "show; load $W\\missing.ini; show; quit"
+    grep -q "^service: ImportHistory(\"$W\\\\missing" "$log" ||
+      { echo "MISSING: ImportHistory of the missing file"; failures=$((failures + 1)); }
+    expect "OnCall -> 0"
+    grep -q '^status: History not loaded, kept as it was' "$log" || failures=$((failures + 1))
+    [ "$(grep -c '^entry ' "$log")" -eq 10 ] || { echo "history changed"; failures=$((failures + 1)); }
+    ;;
+  dialog_shows_title_filters_and_last_path)
+    editor --script "save $W\\first.ini; save-all-files $W\\second.ini; cancel save; cancel load; quit"
+    expect "dialog: \"Select File for export to\", name \"\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    expect "dialog: \"Select File for export to\", name \"$W\\first.ini\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    expect "dialog: \"Select File for export to\", name \"$W\\second.ini\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    expect "dialog: \"Select File for load from\", name \"\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    refuse "autopilot failed"
+    ;;
+  too_old_editor_is_refused)
+    editor --host-version 1.51.21 --script "save $W\\never.ini; quit"
+    expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
+    expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
+    expect "error: no plug-in offers \"Save history\""
+    refuse "command:"
+    ;;
+  round_trip_restores_history)
+    editor --script "save $W\\round.ini; show; quit"
+    cp "$log" "$work/round.saved"
+    editor --script "clear; load $W\\round.ini; show; quit"
+    expect "OnCall -> 1"
+    entries "$work/round.saved" >"$work/round.a"
+    entries "$log" >"$work/round.b"
+    [ -s "$work/round.a" ] && cmp "$work/round.a" "$work/round.b" ||
+      { echo "restored history differs"; failures=$((failures + 1)); }
+    ;;
+  *) echo "unknown case $case_name"; exit 2 ;;
+esac
+[ "$failures" -eq 0 ] && echo "PASS $case_name" || echo "FAIL $case_name ($failures)"
+[ "$failures" -eq 0 ]
