@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs a shell command inside the test guest, with FOLDER of this machine
+# shared at the same path, and exits with the command's status.
+#   run.sh IMAGE_DIR FOLDER COMMAND
+set -euo pipefail
+dir=$(realpath "$1") shared=$(realpath "$2") command=$3
+[ "$shared" = / ] && shared="$dir/share"  # nothing of this machine's to share
+guest="$shared/.guest"
+mkdir -p "$guest"
+rm -f "$guest/rc" "$guest/out.txt"
+cat >"$guest/cmd.sh" <<CMD
+$command
+echo \$? >"$guest/rc"
+CMD
+# Software emulation: this machine offers no hardware virtualisation. SMAP
+# is off because the emulator mishandles it on returns to 32-bit code.
+# The image stays as built unless VM_PERSIST is set.
+snapshot=-snapshot
+[ -n "${VM_PERSIST:-}" ] && snapshot=
+timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp 2 -m 4096 $snapshot \
+  -nographic -no-reboot -serial mon:stdio -display none \
+  -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
+  -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1 shared=$shared" \
+  -drive "file=$dir/root.img,format=raw,if=virtio,cache=unsafe" \
+  -virtfs "local,path=$shared,mount_tag=share,security_model=none,id=share" \
+  -nic none </dev/null | tr -d '\r' | grep -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
+rc=$(cat "$guest/rc" 2>/dev/null || echo 1)
+exit "$rc"
