@@ -10,6 +10,9 @@
 // save-all-files NAME (switch to "All Files" first), clear, show, quit.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -288,6 +291,7 @@ bool ParseVersion(const char *text, HostVersion &v) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  _setmode(_fileno(stdout), _O_BINARY);  // transcript lines end in \n alone
   HostVersion version;
   std::string script;
   std::vector<std::string> paths;
