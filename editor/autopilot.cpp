@@ -38,6 +38,7 @@ void Press(HWND dialog, int id) {
 struct Finder {
   DWORD Thread;
   const char *Title;  // nullptr: any message box
+  HWND Owner;         // with Title nullptr: a box owned by this window
   HWND Found;
 };
 
@@ -47,15 +48,16 @@ BOOL CALLBACK FindOwnWindow(HWND w, LPARAM param) {
   GetClassNameA(w, cls, sizeof cls);
   if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
   if (f->Title ? WindowText(w) == f->Title
-               : GetDlgItem(w, MessageBoxText) != nullptr) {
+               : GetDlgItem(w, MessageBoxText) != nullptr &&
+                     GetWindow(w, GW_OWNER) == f->Owner) {
     f->Found = w;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindDialog(const char *title) {
-  Finder f{GetCurrentThreadId(), title, nullptr};
+HWND FindDialog(const char *title, HWND owner = nullptr) {
+  Finder f{GetCurrentThreadId(), title, owner, nullptr};
   EnumThreadWindows(f.Thread, FindOwnWindow, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }
@@ -99,6 +101,9 @@ void TypeAndConfirm(HWND d) {
 void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
   HWND d = FindDialog(Dialog.Plan.Title.c_str());
   if (GetTickCount() - Dialog.Deadline < 0x80000000u) {
+    // A question still open would keep the dialog up: answer it first.
+    if (HWND question = d ? FindDialog(nullptr, d) : nullptr)
+      Press(question, IDNO);
     if (d) Press(d, IDCANCEL);
     Finish(d ? "the dialog did not close in time"
              : "no dialog titled \"" + Dialog.Plan.Title + "\" appeared");
@@ -120,8 +125,8 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   // Typed: the dialog may be asking whether to replace the file.
-  HWND question = GetWindow(d, GW_ENABLEDPOPUP);
-  if (!question || question == d) return;
+  HWND question = FindDialog(nullptr, d);
+  if (!question) return;
   Dialog.Report.Questions.push_back(
       WindowText(GetDlgItem(question, MessageBoxText)));
   const bool yes = Dialog.NextAnswer < Dialog.Plan.OverwriteAnswers.size() &&

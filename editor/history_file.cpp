@@ -108,6 +108,12 @@ bool ParseCount(std::string_view digits, size_t &count) {
 
 }  // namespace
 
+std::string QuoteEntry(std::string_view entry) {
+  std::string out;
+  Escape(out, entry);
+  return out;
+}
+
 std::string FormatHistory(const History &history) {
   std::string out;
   out += Header;

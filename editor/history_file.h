@@ -23,6 +23,9 @@ constexpr size_t MaxHistoryEntries = 100000;
 
 std::string FormatHistory(const History &history);
 
+// One entry as it stands in the file: quoted and escaped, on one line.
+std::string QuoteEntry(std::string_view entry);
+
 // On success fills history and returns true; otherwise leaves it alone and
 // says why in error, in words for the status line.
 bool ParseHistory(std::string_view text, History &history, std::string &error);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "editor/autopilot.h"
+#include "editor/history_file.h"
 #include "editor/history_store.h"
 #include "editor/plugin_host.h"
 
@@ -216,7 +217,7 @@ bool Step(const std::string &step) {
   }
   if (step == "show") {
     for (size_t i = 0; i < App.Entries.size(); ++i)
-      Say("entry " + std::to_string(i + 1) + ": " + Quote(App.Entries[i]));
+      Say("entry " + std::to_string(i + 1) + ": " + QuoteEntry(App.Entries[i]));
     return true;
   }
   DialogPlan plan;

@@ -23,6 +23,6 @@ timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp 2
   -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1 shared=$shared" \
   -drive "file=$dir/root.img,format=raw,if=virtio,cache=unsafe" \
   -virtfs "local,path=$shared,mount_tag=share,security_model=none,id=share" \
-  -nic none </dev/null | tr -d '\r' | grep -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
+  -nic none </dev/null | stdbuf -oL tr -d '\r' | grep --line-buffered -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
 rc=$(cat "$guest/rc" 2>/dev/null || echo 1)
 exit "$rc"
