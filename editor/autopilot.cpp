@@ -38,7 +38,7 @@ void Press(HWND dialog, int id) {
 struct Finder {
   DWORD Thread;
   const char *Title;  // nullptr: any message box
-  HWND Owner;         // with Title nullptr: a box owned by this window
+  HWND Exclude;       // with Title nullptr: any box but this window
   HWND Found;
 };
 
@@ -48,16 +48,15 @@ BOOL CALLBACK FindOwnWindow(HWND w, LPARAM param) {
   GetClassNameA(w, cls, sizeof cls);
   if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
   if (f->Title ? WindowText(w) == f->Title
-               : GetDlgItem(w, MessageBoxText) != nullptr &&
-                     GetWindow(w, GW_OWNER) == f->Owner) {
+               : w != f->Exclude && GetDlgItem(w, MessageBoxText) != nullptr) {
     f->Found = w;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindDialog(const char *title, HWND owner = nullptr) {
-  Finder f{GetCurrentThreadId(), title, owner, nullptr};
+HWND FindDialog(const char *title, HWND exclude = nullptr) {
+  Finder f{GetCurrentThreadId(), title, exclude, nullptr};
   EnumThreadWindows(f.Thread, FindOwnWindow, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }

@@ -11,4 +11,4 @@ fi
 echo "This kernel cannot run 32-bit programs (32-bit emulation is off):" \
      "running under Wine inside an emulated Debian guest instead." >&2
 "$root/tools/vm/build-image.sh" "$root/build/vm"
-exec "$root/tools/vm/run.sh" "$root/build/vm" "$root" "cd '$root' && $1"
+exec "$root/tools/vm/run.sh" "$root/build/vm" "$root" "export HISTORY_GUEST=1; cd '$root' && $1"

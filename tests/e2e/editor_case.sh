@@ -3,7 +3,8 @@
 # platform's real dialogs answered by its autopilot, no fakes.
 #   editor_case.sh CASE WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
 set -u
-case_name=$1 wine_run=$2 editor=$3 dist=$4 work=$5
+case_name=$1 wine_run=$2 editor=$3 dist=$4 work=$5/$1
+rm -rf "$work"  # every case starts with no files of its own
 mkdir -p "$work"
 win() { printf 'Z:%s' "$1" | tr / '\\'; }  # a Unix path as Wine sees it
 W=$(win "$work")

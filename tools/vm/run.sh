@@ -7,6 +7,8 @@ dir=$(realpath "$1") shared=$(realpath "$2") command=$3
 [ "$shared" = / ] && shared="$dir/share"  # nothing of this machine's to share
 guest="$shared/.guest"
 mkdir -p "$guest"
+exec 9>"$dir/lock"
+flock 9  # one guest at a time: they share the command folder and the image
 rm -f "$guest/rc" "$guest/out.txt"
 cat >"$guest/cmd.sh" <<CMD
 $command
@@ -17,7 +19,7 @@ CMD
 # The image stays as built unless VM_PERSIST is set.
 snapshot=-snapshot
 [ -n "${VM_PERSIST:-}" ] && snapshot=
-timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu max,smap=off -smp 2 -m 4096 $snapshot \
+timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu "${VM_CPU:-max,smap=off}" -smp 2 -m 4096 $snapshot \
   -nographic -no-reboot -serial mon:stdio -display none \
   -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
   -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1 shared=$shared" \
