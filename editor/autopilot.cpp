@@ -47,8 +47,12 @@ BOOL CALLBACK FindOwnWindow(HWND w, LPARAM param) {
   char cls[16] = {};
   GetClassNameA(w, cls, sizeof cls);
   if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-  if (f->Title ? WindowText(w) == f->Title
-               : w != f->Exclude && GetDlgItem(w, MessageBoxText) != nullptr) {
+  // The dialog asks "replace?" in a box with the dialog's own title, so the
+  // file-name box is what tells the file dialog apart.
+  const bool fileDialog = GetDlgItem(w, FileNameBox) != nullptr;
+  if (f->Title ? fileDialog && WindowText(w) == f->Title
+               : !fileDialog && w != f->Exclude &&
+                     GetDlgItem(w, MessageBoxText) != nullptr) {
     f->Found = w;
     return FALSE;
   }
@@ -113,7 +117,6 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
     return;  // not up yet, or already closed
   }
   if (Dialog.Now == Stage::Waiting) {
-    if (!GetDlgItem(d, FileNameBox)) return;  // still initialising
     if (!Dialog.Report.Seen) ReadDialog(d);
     if (Dialog.Plan.Cancel) {
       Press(d, IDCANCEL);
