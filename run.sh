@@ -15,7 +15,8 @@ echo "== Built"
 /usr/bin/python3 tools/describe.py dist/Pellor.dll dist/Dravik.dll
 echo
 
-args=$(printf ' %q' "$@")
+args=""
+[ $# -gt 0 ] && args=$(printf ' %q' "$@")
 if [ -n "${DISPLAY:-}" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   ./build/wine-run --start
   exec ./build/wine-run build/stand_in_editor.exe "$@" dist/Pellor.dll dist/Dravik.dll

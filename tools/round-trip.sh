@@ -4,7 +4,7 @@
 # histories are compared entry by entry.
 #   round-trip.sh BUILD_DIR DIST_DIR [--host-version X.Y.Z]
 set -u
-build=$1 dist=$2
+build=$(cd "$1" && pwd) dist=$(cd "$2" && pwd)
 shift 2
 work="$build/round-trip"
 mkdir -p "$work"
