@@ -322,7 +322,6 @@ int main(int argc, char **argv) {
   BuildMenu();
   SetOwnerWindow(App.Plugins, App.Window);
 
-  int rc = 0;
   if (App.Scripted) {
     for (const std::string &step : SplitScript(script)) {
       if (!Step(step)) break;
@@ -336,5 +335,5 @@ int main(int argc, char **argv) {
     }
   }
   for (LoadedPlugin &p : App.Plugins) UnloadPlugin(p);
-  return rc;
+  return 0;
 }

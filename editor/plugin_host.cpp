@@ -1,18 +1,12 @@
 #include "editor/plugin_host.h"
 
+#include "host/windows_path.h"
+
 namespace {
 
 // More than the 368 bytes the plug-ins read: a real editor's record is
 // larger, and a plug-in must not care.
 constexpr size_t HostInfoBytes = 512;
-
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;  // under Wine
-  for (char &c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/windows_path.h"
 #include "tests/platform_fakes.h"
 
 std::string PluginDirectory = ".";
@@ -15,15 +16,6 @@ const LibraryCase LoadLibrary_ = {
 const LibraryCase *const AllLibraries[2] = {&SaveLibrary, &LoadLibrary_};
 
 namespace {
-
-std::string WindowsPath(std::string path) {
-  // Under Wine a Unix path is reachable through drive Z:.
-  if (!path.empty() && path[0] == '/') path = "Z:" + path;
-  for (char &c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
 
 template <typename T>
 T At(HMODULE module, DWORD rva) {

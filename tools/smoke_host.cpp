@@ -7,17 +7,12 @@
 #include <cstring>
 
 #include "host/records.h"
+#include "host/windows_path.h"
 
 namespace {
 
 int Smoke(const char *path) {
-  // Under Wine a Unix path is reachable through drive Z:.
-  char windowsPath[MAX_PATH + 2] = "Z:";
-  if (path[0] == '/') {
-    lstrcpynA(windowsPath + 2, path, MAX_PATH);
-    path = windowsPath;
-  }
-  HMODULE module = LoadLibraryA(path);
+  HMODULE module = LoadLibraryA(WindowsPath(path).c_str());
   if (!module) {
     std::printf("%s: cannot load (error %lu)\n", path, GetLastError());
     return 1;
