@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host/records.h"
+#include "tests/import_table.h"
 
 using DllMainFn = BOOL(WINAPI *)(HINSTANCE, DWORD, LPVOID);
 using OnInstallFn = int(WINAPI *)(PluginInfo *, HostInfo *);
@@ -44,14 +45,6 @@ extern std::string PluginDirectory;
 // fakes. Fails the current test when anything is missing.
 PluginLibrary LoadPlugin(const LibraryCase &library);
 void UnloadPlugin(PluginLibrary &plugin);
-
-// Rewrites one import-table slot of a loaded module; returns whether the
-// module imports that function at all.
-bool ReplaceImport(HMODULE module, const char *dll, const char *function,
-                   void *replacement);
-
-// True when address lies inside the module's mapped image.
-bool IsInsideImage(HMODULE module, const void *address);
 
 // Calls fn with three stack arguments and returns how many bytes of them the
 // callee removed: 12 for a callee-cleans function of three arguments, 8 for
