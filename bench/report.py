@@ -1,0 +1,163 @@
+#!/usr/bin/python3
+"""Prints the benchmark's table from the samples bench/collect.sh wrote:
+each library's size, imports, medians, and its ratios to each reference,
+pair by pair, as Markdown for the README.
+  report.py SAMPLES DIST_DIR BENCH_DIR"""
+
+import datetime
+import os
+import platform
+import statistics
+import sys
+
+import pefile
+
+# Each shipped library, its dialog import, and its conventional build.
+LIBRARIES = {
+    "Pellor.dll": ("GetSaveFileNameA", "ConventionalPellor.dll"),
+    "Dravik.dll": ("GetOpenFileNameA", "ConventionalDravik.dll"),
+}
+FLOOR = "Floor.dll"
+MAX_FILE_BYTES = 5120
+MAX_TIMES_FLOOR = 1.25
+MAX_TIMES_CONVENTIONAL = 0.5
+
+
+def parse(path):
+    s = {"machine": {}, "cycle": {}, "command": {}, "memory": {}}
+    with open(path) as f:
+        for line in f:
+            w = line.split()
+            if not w:
+                continue
+            if w[0] == "machine":
+                s["machine"][w[1]] = " ".join(w[2:])
+            elif w[0] == "frequency":
+                s["frequency"] = int(w[1])
+            elif w[0] == "cycle":
+                s["cycle"].setdefault(w[1], {})[int(w[2])] = int(w[3])
+            elif w[0] == "command":
+                s["command"].setdefault(w[1], {})[int(w[2])] = int(w[3]) / int(w[4])
+            elif w[0] == "memory":
+                s["memory"].setdefault(w[1], []).append([int(x) for x in w[2:6]])
+    return s
+
+
+def imports(path):
+    pe = pefile.PE(path, fast_load=True)
+    pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    return {
+        entry.dll.decode().upper(): sorted(i.name.decode() if i.name else f"#{i.ordinal}"
+                                           for i in entry.imports)
+        for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
+    }
+
+
+def paired(a, b):
+    """Median of the per-round ratios: drift within the run cancels out."""
+    return statistics.median(a[r] / b[r] for r in a if r in b and b[r] > 0)
+
+
+def ratio(a, b):
+    return a / b if b else None
+
+
+def fmt(x, digits=2):
+    return "—" if x is None else f"{x:,.{digits}f}"
+
+
+def machine(m):
+    cpu = "unknown CPU"
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    text = f"{cpu}, {os.cpu_count()} cores, Linux {platform.release()}"
+    if m.get("guest") == "1":
+        text += (f"; this kernel runs no 32-bit programs, so Wine ran inside the emulated"
+                 f" amd64 Debian guest (qemu software emulation, {m.get('cpu')},"
+                 f" {m.get('cores')} cores)")
+    return f"{text}; {m.get('wine')}"
+
+
+def main():
+    samples_path, dist, bench = sys.argv[1:4]
+    s = parse(samples_path)
+    ticks = s["frequency"]
+    names = list(LIBRARIES) + [FLOOR] + [c for _, c in LIBRARIES.values()]
+    where = {n: os.path.join(dist if n in LIBRARIES else bench, n) for n in names}
+
+    row = {}
+    for n in names:
+        mem = s["memory"][n]
+        row[n] = {
+            "bytes": os.path.getsize(where[n]),
+            "imports": sum(len(v) for v in imports(where[n]).values()),
+            "cycle": statistics.median(s["cycle"][n].values()) / ticks * 1e3,
+            "command": statistics.median(s["command"][n].values()) / ticks * 1e6,
+            "private": statistics.median(m[1] for m in mem) / 1024,
+            "added": statistics.median(m[1] - m[0] for m in mem) / 1024,
+            "mapped": statistics.median(m[3] - m[2] for m in mem) / 1024,
+            "memory": {i: m[1] for i, m in enumerate(mem)},
+        }
+
+    rounds = len(s["cycle"][FLOOR])
+    calls = "?"
+    with open(samples_path) as f:
+        for line in f:
+            if line.startswith("command "):
+                calls = line.split()[4]
+                break
+    label = {FLOOR: "floor"}
+    label.update({c: f"conventional {n[:-4]}" for n, (_, c) in LIBRARIES.items()})
+
+    out = []
+    out.append("| Library | Bytes on disk | Imported functions | Load, install, unload (ms)"
+               " | One command (µs) | Private memory after load (KiB)"
+               " | Added by the load: private, mapped (KiB) |")
+    out.append("|---|--:|--:|--:|--:|--:|--:|")
+    for n in names:
+        r = row[n]
+        name = f"{n} ({label[n]})" if n in label else n
+        out.append(f"| {name} | {r['bytes']:,} | {r['imports']} | {fmt(r['cycle'])}"
+                   f" | {fmt(r['command'])} | {fmt(r['private'], 0)}"
+                   f" | +{fmt(r['added'], 0)}, +{fmt(r['mapped'], 0)} |")
+    out.append("")
+    out.append("| Ratio | Bytes on disk | Imported functions | Load, install, unload"
+               " | One command | Private memory after load |")
+    out.append("|---|--:|--:|--:|--:|--:|")
+    goals = []
+    for n, (dialog, conv) in LIBRARIES.items():
+        got = imports(where[n])
+        want = {"USER32.DLL": ["MessageBoxA"], "KERNEL32.DLL": ["lstrcpyA"],
+                "COMDLG32.DLL": [dialog]}
+        goals.append((f"{n}: {row[n]['bytes']:,} bytes on disk, at most {MAX_FILE_BYTES:,}",
+                      row[n]["bytes"] <= MAX_FILE_BYTES))
+        goals.append((f"{n}: imports {', '.join(f for fs in got.values() for f in fs)}",
+                      got == want))
+        for ref in (FLOOR, conv):
+            a, b = row[n], row[ref]
+            cycle = paired(s["cycle"][n], s["cycle"][ref])
+            out.append(f"| {n} ÷ {label[ref]} | {fmt(ratio(a['bytes'], b['bytes']))}"
+                       f" | {fmt(ratio(a['imports'], b['imports']))} | {fmt(cycle)}"
+                       f" | {fmt(paired(s['command'][n], s['command'][ref]))}"
+                       f" | {fmt(paired(a['memory'], b['memory']))} |")
+            limit = MAX_TIMES_FLOOR if ref == FLOOR else MAX_TIMES_CONVENTIONAL
+            goals.append((f"{n}: load, install, unload {cycle:.2f} × {label[ref]},"
+                          f" at most {limit:.2f}", cycle <= limit))
+    out.append("")
+    out.append(f"Medians of {rounds} interleaved rounds ({calls} commands timed together"
+               f" per round), private memory of {len(row[FLOOR]['memory'])} fresh"
+               f" processes per library; ratios are medians of the per-round ratios.")
+    out.append(f"Machine: {machine(s['machine'])}."
+               f" Run {datetime.date.today().isoformat()}.")
+    out.append("")
+    for text, met in goals:
+        out.append(f"- {text}: {'met' if met else 'NOT met'}")
+    print("\n".join(out))
+    return 0 if all(met for _, met in goals) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
