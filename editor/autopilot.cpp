@@ -1,9 +1,13 @@
 #include "editor/autopilot.h"
 
+#include "editor/screenshot.h"
+
 namespace {
 
 constexpr UINT TickMs = 50;
 constexpr DWORD DialogTimeoutMs = 15000;
+// A window just shown is still being drawn; it is pictured this much later.
+constexpr DWORD SettleMs = 600;
 constexpr int FileNameBox = 0x47C;      // cmb13, the file-name box
 constexpr int FilterBox = 0x470;        // cmb1, the file-type list
 constexpr int MessageBoxText = 0xFFFF;  // the static holding a box's text
@@ -16,13 +20,57 @@ struct FileDialogState {
   Stage Now = Stage::Done;
   DWORD Deadline = 0;
   size_t NextAnswer = 0;
+  DWORD SnapAt = 0;  // with a picture asked for: when to take it
   UINT_PTR Timer = 0;
 } Dialog;
 
 struct BoxState {
   std::vector<MessageBoxSeen> Seen;
+  std::string SnapFile;
+  DWORD SnapAt = 0;
   UINT_PTR Timer = 0;
 } Boxes;
+
+struct MenuState {
+  HWND Owner = nullptr;
+  std::string Path, Failure;
+  DWORD Deadline = 0, SnapAt = 0;
+  bool Done = false;
+} Menu;
+
+bool Reached(DWORD when) {  // GetTickCount() wraps every 49 days
+  return GetTickCount() - when < 0x80000000u;
+}
+
+// Has a window just found drawn at once and gives the display time to show
+// it: true once it is ready to be pictured.
+bool Settled(HWND w, DWORD &snapAt) {
+  if (!snapAt) {
+    RedrawWindow(w, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    snapAt = (GetTickCount() + SettleMs) | 1;  // 0 means "not yet seen"
+    return false;
+  }
+  return Reached(snapAt);
+}
+
+// Handles this thread's messages for a while, as its message loop would.
+void PumpFor(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  while (!Reached(end)) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, TickMs, QS_ALLINPUT);
+  }
+}
+
+std::string Snap(const RECT &area, const std::string &path) {
+  std::string error;
+  return SaveScreenArea(area, path, error) ? std::string() : error;
+}
 
 std::string WindowText(HWND w) {
   char text[1024] = {};
@@ -118,6 +166,13 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
   }
   if (Dialog.Now == Stage::Waiting) {
     if (!Dialog.Report.Seen) ReadDialog(d);
+    if (!Dialog.Plan.SnapFile.empty()) {
+      if (!Settled(d, Dialog.SnapAt)) return;
+      const std::string error = Snap(WindowArea(d), Dialog.Plan.SnapFile);
+      if (error.empty()) Dialog.Report.Snapshot = Dialog.Plan.SnapFile;
+      if (!error.empty()) Dialog.Report.Failure = "no picture: " + error;
+      Dialog.Plan.SnapFile.clear();
+    }
     if (Dialog.Plan.Cancel) {
       Press(d, IDCANCEL);
       Dialog.Now = Stage::Typed;
@@ -144,10 +199,46 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
 void CALLBACK MessageBoxTick(HWND, UINT, UINT_PTR, DWORD) {
   HWND box = FindDialog(nullptr);
   if (!box) return;
-  Boxes.Seen.push_back({WindowText(box),
-                        WindowText(GetDlgItem(box, MessageBoxText)),
-                        GetWindow(box, GW_OWNER) != nullptr});
+  if (!Boxes.SnapFile.empty() && !Settled(box, Boxes.SnapAt)) return;
+  MessageBoxSeen seen;
+  seen.Caption = WindowText(box);
+  seen.Text = WindowText(GetDlgItem(box, MessageBoxText));
+  seen.Owned = GetWindow(box, GW_OWNER) != nullptr;
+  if (!Boxes.SnapFile.empty()) {
+    seen.SnapFailure = Snap(WindowArea(box), Boxes.SnapFile);
+    if (seen.SnapFailure.empty()) seen.Snapshot = Boxes.SnapFile;
+    Boxes.SnapFile.clear();  // the first box only
+  }
+  Boxes.Seen.push_back(seen);
   Press(box, IDOK);
+}
+
+BOOL CALLBACK FindMenuPopup(HWND w, LPARAM param) {
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, "#32768") != 0 || !IsWindowVisible(w)) return TRUE;
+  *reinterpret_cast<HWND *>(param) = w;
+  return FALSE;
+}
+
+// Runs inside the menu's own modal loop.
+void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
+  if (Menu.Done) {
+    EndMenu();  // still open: ask again
+    return;
+  }
+  HWND popup = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindMenuPopup,
+                    reinterpret_cast<LPARAM>(&popup));
+  if (Reached(Menu.Deadline)) {
+    Menu.Failure = popup ? "the menu was not drawn in time" : "no menu opened";
+  } else if (!popup || !Settled(popup, Menu.SnapAt)) {
+    return;
+  } else {
+    Menu.Failure = Snap(WindowArea(Menu.Owner, popup), Menu.Path);
+  }
+  Menu.Done = true;
+  EndMenu();
 }
 
 }  // namespace
@@ -167,12 +258,35 @@ DialogReport FinishFileDialog() {
   return Dialog.Report;
 }
 
-void ArmMessageBoxes() {
+void ArmMessageBoxes(const std::string &snapFile) {
   Boxes = BoxState{};
+  Boxes.SnapFile = snapFile;
   Boxes.Timer = SetTimer(nullptr, 0, TickMs, MessageBoxTick);
 }
 
 std::vector<MessageBoxSeen> FinishMessageBoxes() {
   KillTimer(nullptr, Boxes.Timer);
   return Boxes.Seen;
+}
+
+std::string SnapMenu(HWND owner, char mnemonic, const std::string &path) {
+  Menu = MenuState{};
+  Menu.Owner = owner;
+  Menu.Path = path;
+  Menu.Deadline = GetTickCount() + DialogTimeoutMs;
+  RedrawWindow(owner, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  // A dialog just closed leaves focus changes queued that would close the
+  // menu at once; they, and the repainting under the dialog, go first. Should
+  // the menu still close before it is pictured, it is opened again.
+  const UINT_PTR timer = SetTimer(nullptr, 0, TickMs, MenuTick);
+  for (int attempt = 0; attempt < 3 && !Menu.Done; ++attempt) {
+    PumpFor(SettleMs);
+    Menu.SnapAt = 0;
+    // As the menu key and a letter do: returns once the menu has closed.
+    SendMessageA(owner, WM_SYSCOMMAND, SC_KEYMENU, mnemonic);
+  }
+  KillTimer(nullptr, timer);
+  if (!Menu.Done) return "the menu closed again before it could be pictured";
+  return Menu.Failure;
 }

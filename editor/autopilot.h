@@ -15,6 +15,7 @@ struct DialogPlan {
   bool SelectAllFiles = false;         // pick the second filter first
   std::vector<bool> OverwriteAnswers;  // replies to "replace?" in order
   bool CancelAfterNo = true;           // after a "no", cancel the dialog
+  std::string SnapFile;  // a BMP picture of the dialog, taken before acting
 };
 
 struct DialogReport {
@@ -23,6 +24,7 @@ struct DialogReport {
   std::string SelectedFilter;
   std::vector<std::string> Filters;
   std::vector<std::string> Questions;  // texts of boxes the dialog asked
+  std::string Snapshot;                // the picture written, if any
   std::string Failure;                 // empty when all went to plan
 };
 
@@ -32,10 +34,18 @@ void ArmFileDialog(const DialogPlan &plan);
 DialogReport FinishFileDialog();
 
 // Watches for message boxes of this thread with no owner while a plug-in
-// installs, and dismisses each after reading it.
+// installs, and dismisses each after reading it. Given a file, the first
+// box is pictured into it before it is dismissed.
 struct MessageBoxSeen {
   std::string Caption, Text;
   bool Owned;
+  std::string Snapshot;     // the picture written, if any
+  std::string SnapFailure;  // why a picture asked for was not written
 };
-void ArmMessageBoxes();
+void ArmMessageBoxes(const std::string &snapFile = {});
 std::vector<MessageBoxSeen> FinishMessageBoxes();
+
+// Opens the menu of `owner`'s menu bar with this mnemonic, writes a BMP
+// picture of the window with the open menu, and closes the menu again.
+// Returns why it could not, or an empty string.
+std::string SnapMenu(HWND owner, char mnemonic, const std::string &path);

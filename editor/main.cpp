@@ -3,11 +3,15 @@
 // and offers the services the plug-ins hand their paths to.
 //
 //   stand_in_editor [--host-version 1.51.22] [--script "STEP; STEP; ..."]
-//                   [PLUGIN.dll ...]
+//                   [--snap-box FILE.bmp] [PLUGIN.dll ...]
 //
 // Script steps: save NAME, load NAME, cancel save, cancel load,
 // save NAME no (answer "no" to replacing, then cancel), save NAME yes,
-// save-all-files NAME (switch to "All Files" first), clear, show, quit.
+// save-all-files NAME (switch to "All Files" first), clear, show, quit,
+// and for the documentation's pictures (24-bit BMP files): snap-menu FILE
+// (the window with its Plug-ins menu open), snap-save FILE and snap-load
+// FILE (the command's dialog, then cancel it). --snap-box pictures the
+// first message box a plug-in shows while installing, in scripted runs.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -28,6 +32,7 @@ constexpr int StatusId = 2;
 constexpr int ListId = 3;
 constexpr int FirstPluginCommand = 100;
 constexpr int ExitCommand = 99;
+constexpr char PluginsMnemonic = 'p';  // of "&Plug-ins"
 
 struct Editor {
   HWND Window = nullptr;
@@ -175,18 +180,22 @@ void BuildMenu() {
 }
 
 void LoadPlugins(const std::vector<std::string> &paths,
-                 const HostVersion &version) {
+                 const HostVersion &version, std::string snapBox) {
   std::string refused;
   for (const std::string &path : paths) {
     LoadedPlugin p;
     std::string error;
-    if (App.Scripted) ArmMessageBoxes();
+    if (App.Scripted) ArmMessageBoxes(snapBox);
     const bool loaded =
         LoadPlugin(path, version, App.Window, &Services, p, error);
     if (App.Scripted) {
       for (const MessageBoxSeen &box : FinishMessageBoxes()) {
         Say("message box: caption " + Quote(box.Caption) + ", text " +
             Quote(box.Text) + (box.Owned ? ", owned" : ", no owner"));
+        if (!box.Snapshot.empty()) Say("snapshot: " + Quote(box.Snapshot));
+        if (!box.SnapFailure.empty())
+          Say("error: no picture of the box: " + box.SnapFailure);
+        snapBox.clear();  // pictured, or tried: only the first box
       }
     }
     if (!loaded) {
@@ -220,9 +229,19 @@ bool Step(const std::string &step) {
       Say("entry " + std::to_string(i + 1) + ": " + QuoteEntry(App.Entries[i]));
     return true;
   }
+  if (step.rfind("snap-menu ", 0) == 0) {
+    const std::string error = SnapMenu(App.Window, PluginsMnemonic, arg(10));
+    Say(error.empty() ? "snapshot: " + Quote(arg(10))
+                      : "error: no picture of the menu: " + error);
+    return true;
+  }
   DialogPlan plan;
   const char *caption = nullptr;
-  if (step.rfind("save-all-files ", 0) == 0) {
+  if (step.rfind("snap-save ", 0) == 0 || step.rfind("snap-load ", 0) == 0) {
+    caption = step[5] == 's' ? "Save history" : "Load history";
+    plan.SnapFile = arg(10);
+    plan.Cancel = true;
+  } else if (step.rfind("save-all-files ", 0) == 0) {
     caption = "Save history";
     plan.Name = arg(15);
     plan.SelectAllFiles = true;
@@ -266,6 +285,7 @@ bool Step(const std::string &step) {
         ", filter " + Quote(r.SelectedFilter) + ", filters [" + filters + "]");
   }
   for (const std::string &q : r.Questions) Say("dialog asked: " + Quote(q));
+  if (!r.Snapshot.empty()) Say("snapshot: " + Quote(r.Snapshot));
   if (!r.Failure.empty()) Say("autopilot failed: " + r.Failure);
   return true;
 }
@@ -294,7 +314,7 @@ bool ParseVersion(const char *text, HostVersion &v) {
 int main(int argc, char **argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // transcript lines end in \n alone
   HostVersion version;
-  std::string script;
+  std::string script, snapBox;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
@@ -306,6 +326,8 @@ int main(int argc, char **argv) {
     } else if (a == "--script" && i + 1 < argc) {
       script = argv[++i];
       App.Scripted = true;
+    } else if (a == "--snap-box" && i + 1 < argc) {
+      snapBox = argv[++i];
     } else {
       paths.push_back(a);
     }
@@ -318,7 +340,7 @@ int main(int argc, char **argv) {
   ShowHistory();
   Say("editor version " + std::to_string(version.Major) + "." +
       std::to_string(version.Minor) + "." + std::to_string(version.Build));
-  LoadPlugins(paths, version);
+  LoadPlugins(paths, version, snapBox);
   BuildMenu();
   SetOwnerWindow(App.Plugins, App.Window);
 
