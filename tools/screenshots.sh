@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Pictures for the README, taken under a virtual display: the stand-in
+# editor with its Plug-ins menu open, the save dialog, and the box that
+# refuses an editor too old. The editor pictures its own screen (BMP); they
+# are written to docs/ as PNG.
+#   tools/screenshots.sh [BUILD_DIR]   (default: build, the default preset)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "${1:-}" = --take ]; then  # under Wine, with a display: BUILD DIST OUT FONTS
+  build=$2 dist=$3 out=$4 fonts=$5
+  win() { printf 'Z:%s' "$1" | tr / '\\'; }
+  W=$(win "$out")
+  # Without Wine's own fonts the title bar buttons show letters. The test
+  # guest starts from an unchanged image every time, so the prefix may get
+  # this machine's copy.
+  if [ ! -f /usr/share/wine/fonts/marlett.ttf ] && [ -f "$fonts/marlett.ttf" ] &&
+     [ -n "${HISTORY_GUEST:-}" ]; then
+    mkdir -p "$HISTORY_WINEPREFIX/drive_c/windows/Fonts"
+    cp "$fonts/marlett.ttf" "$HISTORY_WINEPREFIX/drive_c/windows/Fonts/"
+  fi
+  editor() { "$build/wine-run" "$build/stand_in_editor.exe" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll"; }
+  "$build/wine-run" --start
+  # Saved once first, so the dialog opens in a folder with a history file.
+  editor --script "save $W\\history.ini; snap-menu $W\\menu.bmp; snap-save $W\\save-dialog.bmp; quit"
+  editor --host-version 1.51.21 --snap-box "$W\\refusal.bmp" --script quit
+  "$build/wine-run" --stop
+  exit 0
+fi
+
+build=${1:-build}
+if [ "$build" = build ]; then
+  ./tools/install-deps.sh
+  cmake --preset default -DBUILD_TESTING=ON >/dev/null
+  cmake --build --preset default --target Pellor Dravik stand_in_editor
+else
+  cmake --build "$build" --target Pellor Dravik stand_in_editor
+fi
+build=$(cd "$build" && pwd)
+dist=$(sed -n 's/^PLUGIN_OUTPUT_DIR:PATH=//p' "$build/CMakeCache.txt")
+out="$build/screenshots" fonts="$build/screenshot-fonts"
+rm -rf "$out" "$fonts"
+mkdir -p "$out" "$fonts" docs
+cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+
+./tools/win32-runtime.sh "xvfb-run -a -s '-screen 0 1024x768x24' tools/screenshots.sh --take '$build' '$dist' '$out' '$fonts'" |
+  tee "$out/transcript.txt"
+failed=0
+for name in menu save-dialog refusal; do
+  if [ -f "$out/$name.bmp" ]; then
+    /usr/bin/python3 tools/bmp_to_png.py "$out/$name.bmp" "docs/$name.png"
+  else
+    echo "no picture: $name" >&2
+    failed=1
+  fi
+done
+exit $failed
