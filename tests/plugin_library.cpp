@@ -16,7 +16,7 @@ const LibraryCase LoadLibrary_ = {
     "GetOpenFileNameA", "Select File for load from", 3};
 const LibraryCase *const AllLibraries[2] = {&SaveLibrary, &LoadLibrary_};
 
-PluginLibrary LoadPlugin(const LibraryCase &library) {
+PluginLibrary LoadPlugin(const LibraryCase &library, Dialog dialog) {
   PluginLibrary plugin;
   const std::string path = WindowsPath(PluginDirectory + "/" + library.File);
   plugin.Module = LoadLibraryA(path.c_str());
@@ -39,6 +39,7 @@ PluginLibrary LoadPlugin(const LibraryCase &library) {
   EXPECT_TRUE(ReplaceImport(plugin.Module, "user32.dll", "MessageBoxA",
                             reinterpret_cast<void *>(&FakeMessageBoxA)))
       << library.File << " does not import MessageBoxA";
+  if (dialog == Dialog::Real) return plugin;
   const bool save =
       ReplaceImport(plugin.Module, "comdlg32.dll", "GetSaveFileNameA",
                     reinterpret_cast<void *>(&FakeGetSaveFileNameA));

@@ -41,9 +41,12 @@ struct PluginLibrary {
 // The folder that holds the built libraries (set from the command line).
 extern std::string PluginDirectory;
 
-// Loads the library and points its MessageBoxA and dialog imports at the
-// fakes. Fails the current test when anything is missing.
-PluginLibrary LoadPlugin(const LibraryCase &library);
+// Loads the library and points its MessageBoxA and, unless the test wants
+// the platform's real one, its dialog import at the fakes. Fails the
+// current test when anything is missing.
+enum class Dialog { Fake, Real };
+PluginLibrary LoadPlugin(const LibraryCase &library,
+                         Dialog dialog = Dialog::Fake);
 void UnloadPlugin(PluginLibrary &plugin);
 
 // Calls fn with three stack arguments and returns how many bytes of them the
