@@ -54,6 +54,8 @@ bool Unescape(std::string_view quoted, std::string &out) {
     char c = body[i];
     if (c == '"') return false;  // an unescaped quote inside
     if (c != '\\') {
+      // The writer escapes every control byte; a raw one is damage.
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
       out += c;
       continue;
     }
