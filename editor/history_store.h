@@ -6,7 +6,8 @@
 #include "editor/history_file.h"
 
 // Writes to a temporary file beside the target, then replaces the target,
-// so a failed write leaves the old file as it was.
+// so a failed write leaves the old file as it was. A read-only target, and a
+// history too large for LoadHistoryFile to take back, are refused.
 bool SaveHistoryFile(const char *path, const History &history,
                      std::string &error);
 
