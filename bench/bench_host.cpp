@@ -18,6 +18,7 @@
 
 #include "host/records.h"
 #include "tests/import_table.h"
+#include "tests/process_memory.h"
 
 namespace {
 
@@ -33,11 +34,6 @@ struct Library {
   InstallEntry Install;
   CallEntry Call;
   ExitEntry Exit;
-};
-
-struct Memory {
-  DWORD Private;  // bytes the process alone holds
-  DWORD Image;    // bytes of mapped images, shared or not
 };
 
 HANDLE Out;
@@ -184,33 +180,6 @@ DWORD TimeCommands(const char *path, DWORD calls) {
   return ticks;
 }
 
-// What the process has committed for itself, as the platform charges it:
-// private pages, and the writable pages of mapped images, which become
-// private copies when written.
-bool IsWritable(DWORD protect) {
-  return (protect & (PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READWRITE |
-                     PAGE_EXECUTE_WRITECOPY)) != 0;
-}
-
-Memory Measure() {
-  Memory m = {0, 0};
-  MEMORY_BASIC_INFORMATION region;
-  const BYTE *at = nullptr;
-  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-    if (region.State == MEM_COMMIT) {
-      if (region.Type == MEM_PRIVATE || IsWritable(region.Protect)) {
-        m.Private += region.RegionSize;
-      }
-      if (region.Type == MEM_IMAGE) m.Image += region.RegionSize;
-    }
-    const BYTE *next =
-        static_cast<const BYTE *>(region.BaseAddress) + region.RegionSize;
-    if (next <= at) break;  // the top of the address space
-    at = next;
-  }
-  return m;
-}
-
 // Splits the command line at blanks outside double quotes, in place.
 int SplitArguments() {
   lstrcpynA(CommandLine, GetCommandLineA(), sizeof CommandLine);
@@ -287,9 +256,9 @@ void RunCycles(DWORD rounds, DWORD calls, int count) {
 }
 
 void RunMemory(const char *path) {
-  const Memory before = Measure();
+  const Memory before = MeasureMemory();
   if (LoadLibraryA(path) == nullptr) Fail("cannot be loaded", path);
-  const Memory after = Measure();
+  const Memory after = MeasureMemory();
   Write("memory ");
   Write(BaseName(path));
   WriteNumber(before.Private);
