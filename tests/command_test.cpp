@@ -150,6 +150,7 @@ TEST_P(Command, FailedDialogLeavingNoNulIsTerminatedBeforeTheNextDialog) {
   Fakes.DialogSpoilsBuffer = true;  // as a failing dialog might
   Cancel();
   EXPECT_EQ(Plugin.OnCall(), 0);
+  EXPECT_TRUE(Fakes.Services.empty()) << "a failed dialog's buffer was used";
   Fakes.DialogSpoilsBuffer = false;
   Plugin.OnCall();
   ASSERT_EQ(Fakes.Dialogs.size(), 2u);

@@ -43,4 +43,3 @@ bool IsInsideImage(HMODULE module, const void *address) {
   auto p = static_cast<const BYTE *>(address);
   return p >= base && p < base + nt->OptionalHeader.SizeOfImage;
 }
-

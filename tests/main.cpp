@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "host/windows_path.h"
 #include "tests/plugin_fixture.h"
 
 std::string LibraryName(
@@ -12,6 +13,10 @@ std::string LibraryName(
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  if (argc > 1) PluginDirectory = argv[1];
+  // Absolute, since a file dialog may change the current folder.
+  char folder[MAX_PATH];
+  if (argc > 1 &&
+      GetFullPathNameA(WindowsPath(argv[1]).c_str(), MAX_PATH, folder, nullptr))
+    PluginDirectory = folder;
   return RUN_ALL_TESTS();
 }

@@ -1,0 +1,126 @@
+// A whole working day and more: many commands through one library, and
+// many load, install, command, unload cycles. What the process holds
+// afterwards must be what it held before, and each reload starts afresh.
+#include <cstdio>
+
+#include "tests/plugin_fixture.h"
+#include "tests/process_memory.h"
+
+namespace {
+
+constexpr int Commands = 10000;
+constexpr int Cycles = 1000;
+constexpr int WarmUp = 20;  // the runtime's own first-use allocations
+// Heap pages the runtime may take for itself now and then; a leak of even
+// a few bytes per command or cycle exceeds it many times over.
+constexpr DWORD PrivateSlack = 64 * 1024;
+
+struct Usage {
+  DWORD Handles = 0, Windows = 0, UserObjects = 0, GdiObjects = 0, Private = 0;
+};
+
+// Counted by asking for each handle value in turn: Wine's own handle count
+// of the process is always 0.
+DWORD CountHandles() {
+  DWORD count = 0, flags;
+  for (UINT_PTR value = 4; value < 0x10000; value += 4) {
+    count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags);
+  }
+  return count;
+}
+
+BOOL CALLBACK CountWindow(HWND, LPARAM count) {
+  ++*reinterpret_cast<DWORD *>(count);
+  return TRUE;
+}
+
+Usage Measure() {
+  Usage u;
+  u.Handles = CountHandles();
+  EnumThreadWindows(GetCurrentThreadId(), CountWindow,
+                    reinterpret_cast<LPARAM>(&u.Windows));
+  // 0 under Wine, which does not count them.
+  u.UserObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  u.GdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  u.Private = MeasureMemory().Private;
+  return u;
+}
+
+void ExpectNoGrowth(const char *what, int runs, const Usage &before,
+                    const Usage &after, int wrong) {
+  EXPECT_EQ(after.Handles, before.Handles) << "handles leaked";
+  EXPECT_EQ(after.Windows, before.Windows) << "windows left behind";
+  EXPECT_EQ(after.UserObjects, before.UserObjects) << "USER objects leaked";
+  EXPECT_EQ(after.GdiObjects, before.GdiObjects) << "GDI objects leaked";
+  EXPECT_LE(after.Private, before.Private + PrivateSlack)
+      << "private memory grew by " << (after.Private - before.Private)
+      << " bytes";
+  std::printf(
+      "report: long run | %s | %d | handles %lu -> %lu, windows %lu -> %lu, "
+      "USER objects %lu -> %lu, GDI objects %lu -> %lu%s, private memory %lu "
+      "-> %lu KiB, %d wrong results\n",
+      what, runs, before.Handles, after.Handles, before.Windows, after.Windows,
+      before.UserObjects, after.UserObjects, before.GdiObjects,
+      after.GdiObjects,
+      before.UserObjects + before.GdiObjects == 0 ? " (not counted here)" : "",
+      before.Private / 1024, after.Private / 1024, wrong);
+}
+
+class LongRun : public PluginTest {
+ protected:
+  // One command, confirmed or cancelled; returns whether it went as the
+  // editor expects.
+  bool Command(bool confirm) {
+    Fakes.Dialogs.clear();
+    Fakes.Services.clear();
+    Fakes.DialogResult = confirm;
+    Fakes.DialogWrites = "C:\\history\\day.ini";
+    const int result = Plugin.OnCall();
+    return result == (confirm ? 1 : 0) && Fakes.Dialogs.size() == 1 &&
+           Fakes.Services.size() == (confirm ? 1u : 0u);
+  }
+};
+
+TEST_P(LongRun, TenThousandCommandsLeaveHandlesObjectsAndMemoryFlat) {
+  ASSERT_EQ(Install(Host), 0);
+  for (int i = 0; i < WarmUp; ++i) Command(i % 2 == 0);
+  const Usage before = Measure();
+  int wrong = 0;
+  for (int i = 0; i < Commands; ++i) wrong += !Command(i % 3 != 0);
+  const Usage after = Measure();
+  EXPECT_EQ(wrong, 0) << "commands that did not do their job";
+  ExpectNoGrowth("commands through the stand-in dialog, 2 in 3 confirmed",
+                 Commands, before, after, wrong);
+}
+
+TEST_P(LongRun, ThousandLoadInstallCommandUnloadCyclesStartFromZero) {
+  // Kept loaded, as by an editor with file dialogs of its own: each time the
+  // dialog library is loaded afresh, Wine's print spooler library, which it
+  // brings along, creates a named mutex it never closes.
+  const HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+  UnloadPlugin(Plugin);
+  auto cycle = [&]() {
+    Plugin = LoadPlugin(*Library);
+    Fakes = Platform{};
+    // A fresh library knows no editor and no earlier path.
+    bool right = Plugin.OnCall() == 0 && Fakes.Dialogs.empty();
+    right = right && Install(Host) == 0 && Command(true) &&
+            Fakes.Dialogs[0].FileAtEntry.empty();
+    Plugin.OnExit();
+    UnloadPlugin(Plugin);
+    return right && GetModuleHandleA(Library->File) == nullptr;
+  };
+  for (int i = 0; i < WarmUp; ++i) cycle();
+  const Usage before = Measure();
+  int wrong = 0;
+  for (int i = 0; i < Cycles; ++i) wrong += !cycle();
+  const Usage after = Measure();
+  EXPECT_EQ(wrong, 0) << "cycles that did not start from zero state";
+  ExpectNoGrowth("load, install, command, unload cycles", Cycles, before, after,
+                 wrong);
+  Plugin = LoadPlugin(*Library);  // for TearDown
+}
+
+FOR_BOTH_LIBRARIES(LongRun);
+
+}  // namespace
