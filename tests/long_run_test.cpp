@@ -2,6 +2,7 @@
 // many load, install, command, unload cycles. What the process holds
 // afterwards must be what it held before, and each reload starts afresh.
 #include <cstdio>
+#include <string>
 
 #include "tests/plugin_fixture.h"
 #include "tests/process_memory.h"
@@ -46,7 +47,7 @@ Usage Measure() {
   return u;
 }
 
-void ExpectNoGrowth(const char *what, int runs, const Usage &before,
+void ExpectNoGrowth(const std::string &what, int runs, const Usage &before,
                     const Usage &after, int wrong) {
   EXPECT_EQ(after.Handles, before.Handles) << "handles leaked";
   EXPECT_EQ(after.Windows, before.Windows) << "windows left behind";
@@ -59,8 +60,8 @@ void ExpectNoGrowth(const char *what, int runs, const Usage &before,
       "report: long run | %s | %d | handles %lu -> %lu, windows %lu -> %lu, "
       "USER objects %lu -> %lu, GDI objects %lu -> %lu%s, private memory %lu "
       "-> %lu KiB, %d wrong results\n",
-      what, runs, before.Handles, after.Handles, before.Windows, after.Windows,
-      before.UserObjects, after.UserObjects, before.GdiObjects,
+      what.c_str(), runs, before.Handles, after.Handles, before.Windows,
+      after.Windows, before.UserObjects, after.UserObjects, before.GdiObjects,
       after.GdiObjects,
       before.UserObjects + before.GdiObjects == 0 ? " (not counted here)" : "",
       before.Private / 1024, after.Private / 1024, wrong);
@@ -89,7 +90,8 @@ TEST_P(LongRun, TenThousandCommandsLeaveHandlesObjectsAndMemoryFlat) {
   for (int i = 0; i < Commands; ++i) wrong += !Command(i % 3 != 0);
   const Usage after = Measure();
   EXPECT_EQ(wrong, 0) << "commands that did not do their job";
-  ExpectNoGrowth("commands through the stand-in dialog, 2 in 3 confirmed",
+  ExpectNoGrowth(std::string(Library->File) +
+                     ": commands through the stand-in dialog, 2 in 3 confirmed",
                  Commands, before, after, wrong);
 }
 
