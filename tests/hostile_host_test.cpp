@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "tests/plugin_fixture.h"
+#include "tests/report.h"
 
 namespace {
 
@@ -47,11 +48,6 @@ class GuardedPage {
   BYTE *Base;
 };
 
-void Report(const char *what, int cases, bool failed, const char *result) {
-  std::printf("report: hostile host | %s | %d | %s\n", what, cases,
-              failed ? "FAILED" : result);
-}
-
 class HostileHost : public PluginTest {};
 
 TEST_P(HostileHost, EveryVersionCombinationIsJudgedByTheRule) {
@@ -71,10 +67,10 @@ TEST_P(HostileHost, EveryVersionCombinationIsJudgedByTheRule) {
       }
     }
   });
-  Report(
-      "version fields at INT_MIN, -1, 0, INT_MAX and around 1.51.22, "
-      "all combinations",
-      VersionCases, HasFailure(), "each accepted or refused by the rule");
+  Report("hostile host",
+         "version fields at INT_MIN, -1, 0, INT_MAX and around 1.51.22, "
+         "all combinations",
+         VersionCases, HasFailure(), "each accepted or refused by the rule");
 }
 
 TEST_P(HostileHost, RecordsEndingAtAnInaccessiblePageAreEnough) {
@@ -112,10 +108,10 @@ TEST_P(HostileHost, RecordsEndingAtAnInaccessiblePageAreEnough) {
     Plugin.OnExit();
     EXPECT_EQ(Plugin.OnCall(), 1);
   });
-  Report(
-      "HostInfo, HostServices and Caption ending at a no-access page; "
-      "refused and accepted install, command, command after OnExit",
-      1, HasFailure(), "no read or write past the records");
+  Report("hostile host",
+         "HostInfo, HostServices and Caption ending at a no-access page; "
+         "refused and accepted install, command, command after OnExit",
+         1, HasFailure(), "no read or write past the records");
 }
 
 FOR_BOTH_LIBRARIES(HostileHost);

@@ -6,6 +6,7 @@
 
 #include "tests/plugin_fixture.h"
 #include "tests/process_memory.h"
+#include "tests/report.h"
 
 namespace {
 
@@ -56,15 +57,18 @@ void ExpectNoGrowth(const std::string &what, int runs, const Usage &before,
   EXPECT_LE(after.Private, before.Private + PrivateSlack)
       << "private memory grew by " << (after.Private - before.Private)
       << " bytes";
-  std::printf(
-      "report: long run | %s | %d | handles %lu -> %lu, windows %lu -> %lu, "
+  char figures[256];
+  std::snprintf(
+      figures, sizeof figures,
+      "handles %lu -> %lu, windows %lu -> %lu, "
       "USER objects %lu -> %lu, GDI objects %lu -> %lu%s, private memory %lu "
       "-> %lu KiB, %d wrong results\n",
-      what.c_str(), runs, before.Handles, after.Handles, before.Windows,
-      after.Windows, before.UserObjects, after.UserObjects, before.GdiObjects,
+      before.Handles, after.Handles, before.Windows, after.Windows,
+      before.UserObjects, after.UserObjects, before.GdiObjects,
       after.GdiObjects,
       before.UserObjects + before.GdiObjects == 0 ? " (not counted here)" : "",
       before.Private / 1024, after.Private / 1024, wrong);
+  Report("long run", what.c_str(), runs, false, figures);
 }
 
 class LongRun : public PluginTest {
@@ -118,8 +122,9 @@ TEST_P(LongRun, ThousandLoadInstallCommandUnloadCyclesStartFromZero) {
   for (int i = 0; i < Cycles; ++i) wrong += !cycle();
   const Usage after = Measure();
   EXPECT_EQ(wrong, 0) << "cycles that did not start from zero state";
-  ExpectNoGrowth("load, install, command, unload cycles", Cycles, before, after,
-                 wrong);
+  ExpectNoGrowth(
+      std::string(Library->File) + ": load, install, command, unload cycles",
+      Cycles, before, after, wrong);
   Plugin = LoadPlugin(*Library);  // for TearDown
 }
 

@@ -8,6 +8,7 @@
 
 #include "editor/autopilot.h"
 #include "tests/plugin_fixture.h"
+#include "tests/report.h"
 
 namespace {
 
@@ -38,11 +39,6 @@ std::string PathOfLength(size_t length) {
 
 bool RunningUnderWine() {
   return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
-}
-
-void Report(const char *what, int cases, bool failed, const char *result) {
-  std::printf("report: real dialog | %s | %d | %s\n", what, cases,
-              failed ? "FAILED" : result);
 }
 
 class RealDialog : public PluginTest {
@@ -97,7 +93,7 @@ TEST_P(RealDialog, PathOf259CharactersReachesTheEditorIntact) {
   const std::string path = PathOfLength(MaxPath);
   ASSERT_EQ(path.size(), MaxPath);
   ExpectDelivered(path);
-  Report("path of 259 characters", 1, HasFailure(),
+  Report("real dialog", "path of 259 characters", 1, HasFailure(),
          "reached the editor intact");
 }
 
@@ -125,7 +121,7 @@ TEST_P(RealDialog, LongerPathMakesTheDialogFailAndCallsNoService) {
         std::exit(HasFailure() ? 3 : 0);
       },
       survivedOrPlatformCrashed, "");
-  Report("paths of 260 and 300 characters", 2, HasFailure(),
+  Report("real dialog", "paths of 260 and 300 characters", 2, HasFailure(),
          childEnd == 0 ? "OnCall 0, editor not called"
                        : "Wine's own dialog crashed inside itself "
                          "(access violation); editor not called");
@@ -140,8 +136,8 @@ TEST_P(RealDialog, PathsWithSpacesAndAnsiCharactersReachTheEditorByteForByte) {
     SCOPED_TRACE(testing::Message() << "file " << name);
     ExpectDelivered(folder + name);
   }
-  Report("paths with spaces and ANSI characters above 127", 3, HasFailure(),
-         "reached the editor byte for byte");
+  Report("real dialog", "paths with spaces and ANSI characters above 127", 3,
+         HasFailure(), "reached the editor byte for byte");
 }
 
 TEST_P(RealDialog, OwnerThatIsNotAWindowGivesZeroOrANormalRun) {
@@ -151,7 +147,7 @@ TEST_P(RealDialog, OwnerThatIsNotAWindowGivesZeroOrANormalRun) {
     Host.Info.OwnerWindow = reinterpret_cast<HWND>(0x0BADF00D);
     ExpectZeroOrNormalRun(path);
   });
-  Report("owner window that is not a window", 1, HasFailure(),
+  Report("real dialog", "owner window that is not a window", 1, HasFailure(),
          "no crash; OnCall 0 or a normal run");
 }
 
@@ -167,8 +163,8 @@ TEST_P(RealDialog, OwnerDestroyedBetweenCommandsGivesZeroOrANormalRun) {
     DestroyWindow(owner);
     ExpectZeroOrNormalRun(path);
   });
-  Report("owner window destroyed between commands", 1, HasFailure(),
-         "no crash; OnCall 0 or a normal run");
+  Report("real dialog", "owner window destroyed between commands", 1,
+         HasFailure(), "no crash; OnCall 0 or a normal run");
 }
 
 FOR_BOTH_LIBRARIES(RealDialog);

@@ -52,6 +52,10 @@ cat "$out/host.txt" "$out/plugin.log" "$out/store.log" 2>/dev/null |
       else if (index(result[key], $4) == 0) result[key] = result[key] "; " $4 }
     END { for (i = 0; i < n; i++) printf "| %s | %d | %s |\n", order[i], cases[order[i]], result[order[i]] }'
 failed=$(cat "$out"/*.log "$out/host.txt" | grep -c 'FAILED' || true)
+# A suite that did not run to its end reports nothing, which is no pass.
+for log in plugin store; do
+  grep -q '^\[  PASSED  \]' "$out/$log.log" 2>/dev/null || failed=$((failed + 1))
+done
 echo
 echo "Measured $(date -u +%Y-%m-%d) on $(uname -m), $(nproc) cores$( [ -n "${HISTORY_GUEST:-}" ] || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 && echo ', Wine in the emulated guest'); failures: $failed."
 [ "$failed" -eq 0 ]

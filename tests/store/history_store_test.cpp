@@ -18,13 +18,9 @@
 #include "editor/history_file.h"
 #include "editor/history_store.h"
 #include "host/windows_path.h"
+#include "tests/report.h"
 
 namespace {
-
-void Report(const char *what, size_t cases, bool failed, const char *result) {
-  std::printf("report: history-store | %s | %zu | %s\n", what, cases,
-              failed ? "FAILED" : result);
-}
 
 bool WriteBytes(const std::string &path, const std::string &bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -156,7 +152,8 @@ TEST_F(HistoryStore, UnwritableTargetRefusesAndKeepsThePreviousFile) {
     if (c.Attributes) EXPECT_SAME_BYTES(ReadBytes(target), PreviousFile);
     EXPECT_EQ(Names(folder), before) << "nothing left beside the target";
   }
-  Report("unwritable targets (read-only, missing folder, held open)",
+  Report("history-store",
+         "unwritable targets (read-only, missing folder, held open)",
          std::size(cases), HasFailure(), "refused, previous file intact");
 }
 
@@ -180,7 +177,8 @@ TEST_F(HistoryStore, HistoryTheLoaderWouldRefuseIsNotSaved) {
     EXPECT_SAME_BYTES(ReadBytes(target), PreviousFile);
     EXPECT_EQ(Names(folder), std::vector<std::string>{"history.ini"});
   }
-  Report("histories too large to load again (4 MiB, 100001 entries)",
+  Report("history-store",
+         "histories too large to load again (4 MiB, 100001 entries)",
          std::size(cases), HasFailure(), "refused, previous file intact");
 }
 
@@ -245,7 +243,7 @@ TEST_F(HistoryStore, DamagedFileIsRefusedAndTheHistoryKept) {
     EXPECT_NE(error.find(c.Error), std::string::npos) << error;
     EXPECT_EQ(history, Kept);
   }
-  Report("damaged files (truncated, malformed, binary, 10 MB)",
+  Report("history-store", "damaged files (truncated, malformed, binary, 10 MB)",
          std::size(cases), HasFailure(), "refused, history kept");
 }
 
@@ -287,7 +285,8 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
     EXPECT_EQ(loaded, Current);
     EXPECT_EQ(Names(inner), std::vector<std::string>{name});
   }
-  Report("target path of 259 characters (names of 1 to 41 characters)",
+  Report("history-store",
+         "target path of 259 characters (names of 1 to 41 characters)",
          std::size(names), HasFailure(), "saved and loaded back");
 }
 
@@ -322,7 +321,8 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
     }
     EXPECT_EQ(Names(folder), before);
   }
-  Report("files beside the target (old temporary name, 14 short names taken)",
+  Report("history-store",
+         "files beside the target (old temporary name, 14 short names taken)",
          std::size(cases), HasFailure(), "saved, other files untouched");
 }
 
