@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # Builds, once, a small Debian guest that can run 32-bit Windows programs:
-# its own kernel (with 32-bit emulation on), 32-bit Wine, Xvfb, CMake and
-# the PE inspector, and a Wine prefix made on its first boot. Used when this
-# machine's kernel cannot run 32-bit programs itself.
+# its own kernel (with 32-bit emulation on), 32-bit Wine, Xvfb, CMake, the
+# PE inspector and the release signing tools, and a Wine prefix made on its
+# first boot. Used when this machine's kernel cannot run 32-bit programs.
+# Installing, mounting and the chroot need root: as another user it asks
+# sudo for them.
 #   build-image.sh DIR      (DIR/root.img is the result; reruns are free)
 set -euo pipefail
 dir=$(realpath -m "$1")
 here=$(dirname "$(realpath "$0")")
-stamp="bookworm wine32 v1"
+stamp="bookworm wine32 v2"
 [ -f "$dir/root.img" ] && [ "$(cat "$dir/stamp" 2>/dev/null)" = "$stamp" ] && exit 0
 
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 need=()
 command -v debootstrap >/dev/null || need+=(debootstrap)
 command -v qemu-system-x86_64 >/dev/null || need+=(qemu-system-x86)
 command -v mkfs.ext4 >/dev/null || need+=(e2fsprogs)
 if [ ${#need[@]} -gt 0 ]; then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
 # The same Debian mirror this machine's own package manager uses.
@@ -25,39 +28,42 @@ mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2
 [ -n "$mirror" ] || { echo "no Debian mirror configured in /etc/apt" >&2; exit 1; }
 
 echo "Building the 32-bit test guest in $dir (once; a few minutes)"
-rm -rf "$dir/root" "$dir/root.img"
+root="$dir/root"
+as_root rm -rf "$root" "$dir/root.img"
 mkdir -p "$dir"
-debootstrap --variant=minbase bookworm "$dir/root" "$mirror" >"$dir/debootstrap.log" 2>&1
-cat >"$dir/root/etc/apt/sources.list" <<SOURCES
+as_root debootstrap --variant=minbase bookworm "$root" "$mirror" >"$dir/debootstrap.log" 2>&1
+as_root tee "$root/etc/apt/sources.list" >/dev/null <<SOURCES
 deb $mirror bookworm main
 deb $mirror bookworm-updates main
 SOURCES
-root="$dir/root"
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"  # start no services
-chmod +x "$root/usr/sbin/policy-rc.d"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-mount --rbind /dev "$root/dev"
-mount -t sysfs sys "$root/sys"
-unmount() { umount -R "$root/dev" 2>/dev/null; umount "$root/proc" "$root/sys" 2>/dev/null; true; }
+printf '#!/bin/sh\nexit 101\n' | as_root tee "$root/usr/sbin/policy-rc.d" >/dev/null  # start no services
+as_root chmod +x "$root/usr/sbin/policy-rc.d"
+as_root cp /etc/resolv.conf "$root/etc/resolv.conf"
+as_root mount -t proc proc "$root/proc"
+as_root mount --rbind /dev "$root/dev"
+as_root mount --make-rslave "$root/dev"  # unmounting it must not reach this machine's /dev
+as_root mount -t sysfs sys "$root/sys"
+unmount() { as_root umount -R "$root/dev" 2>/dev/null; as_root umount "$root/proc" "$root/sys" 2>/dev/null; true; }
 trap unmount EXIT
-chroot "$dir/root" sh -ec '
+trap 'exit 130' INT TERM  # through the EXIT trap
+as_root chroot "$root" sh -ec '
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends linux-image-amd64 \
     initramfs-tools kmod procps wine wine64 wine32:i386 xvfb xauth \
-    cmake python3 python3-pefile
+    cmake python3 python3-pefile osslsigncode openssl
   apt-get clean' >"$dir/install.log" 2>&1
 unmount
 trap - EXIT
-rm -f "$root/usr/sbin/policy-rc.d"
-rm -rf "$root"/var/lib/apt/lists/*
-install -m 0755 "$here/guest-init" "$dir/root/sbin/vm-init"
-cp "$dir"/root/boot/vmlinuz-* "$dir/vmlinuz"
-cp "$dir"/root/boot/initrd.img-* "$dir/initrd.img"
-mkfs.ext4 -q -F -L guest -d "$dir/root" "$dir/root.img" 6G
-rm -rf "$dir/root"
+as_root rm -f "$root/usr/sbin/policy-rc.d"
+as_root rm -rf "$root"/var/lib/apt/lists/*
+as_root install -m 0755 "$here/guest-init" "$root/sbin/vm-init"
+as_root cp "$root"/boot/vmlinuz-* "$dir/vmlinuz"
+as_root cp "$root"/boot/initrd.img-* "$dir/initrd.img"
+as_root mkfs.ext4 -q -F -L guest -d "$root" "$dir/root.img" 6G
+as_root rm -rf "$root"
+as_root chown "$(id -u):$(id -g)" "$dir/vmlinuz" "$dir/initrd.img" "$dir/root.img"
 
 # First boot: make the Wine prefix inside the image, where it persists.
 # Without a window manager under Xvfb, unmanaged windows close at once.

@@ -10,21 +10,23 @@ mkdir -p "$guest"
 exec 9>"$dir/lock"
 flock 9  # one guest at a time: they share the command folder and the image
 rm -f "$guest/rc" "$guest/out.txt"
+printf '%s\n' "$shared" >"$guest/path"
 cat >"$guest/cmd.sh" <<CMD
 $command
 echo \$? >"$guest/rc"
 CMD
 # Software emulation: this machine offers no hardware virtualisation. SMAP
 # is off because the emulator mishandles it on returns to 32-bit code.
-# The image stays as built unless VM_PERSIST is set.
+# The image stays as built unless VM_PERSIST is set. The emulator's option
+# syntax takes a comma in a path only doubled.
 snapshot=-snapshot
 [ -n "${VM_PERSIST:-}" ] && snapshot=
 timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu "${VM_CPU:-max,smap=off}" -smp 2 -m 4096 $snapshot \
   -nographic -no-reboot -serial mon:stdio -display none \
   -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-  -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1 shared=$shared" \
-  -drive "file=$dir/root.img,format=raw,if=virtio,cache=unsafe" \
-  -virtfs "local,path=$shared,mount_tag=share,security_model=none,id=share" \
+  -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1" \
+  -drive "file=${dir//,/,,}/root.img,format=raw,if=virtio,cache=unsafe" \
+  -virtfs "local,path=${shared//,/,,},mount_tag=share,security_model=none,id=share" \
   -nic none </dev/null | stdbuf -oL tr -d '\r' | grep --line-buffered -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
 rc=$(cat "$guest/rc" 2>/dev/null || echo 1)
 exit "$rc"
