@@ -15,7 +15,7 @@ struct PluginVariant {
   HistoryService HostServices::*Service;
 };
 
-constexpr PluginVariant SaveVariant = {
+inline constexpr PluginVariant SaveVariant = {
     "Save History plig-in",
     "Save history",
     FileDialog::Save,
@@ -23,7 +23,7 @@ constexpr PluginVariant SaveVariant = {
     &HostServices::ExportHistory,
 };
 
-constexpr PluginVariant LoadVariant = {
+inline constexpr PluginVariant LoadVariant = {
     "Load History plig-in",
     "Load history",
     FileDialog::Open,
