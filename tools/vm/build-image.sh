@@ -10,7 +10,12 @@ set -euo pipefail
 dir=$(realpath -m "$1")
 here=$(dirname "$(realpath "$0")")
 stamp="bookworm wine32 v2"
-[ -f "$dir/root.img" ] && [ "$(cat "$dir/stamp" 2>/dev/null)" = "$stamp" ] && exit 0
+built() { [ -f "$dir/root.img" ] && [ "$(cat "$dir/stamp" 2>/dev/null)" = "$stamp" ]; }
+built && exit 0
+mkdir -p "$dir"
+exec 8>"$dir/build.lock"
+flock 8  # a second caller waits for the first one's image
+built && exit 0
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 need=()
@@ -30,7 +35,6 @@ mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2
 echo "Building the 32-bit test guest in $dir (once; a few minutes)"
 root="$dir/root"
 as_root rm -rf "$root" "$dir/root.img"
-mkdir -p "$dir"
 as_root debootstrap --variant=minbase bookworm "$root" "$mirror" >"$dir/debootstrap.log" 2>&1
 as_root tee "$root/etc/apt/sources.list" >/dev/null <<SOURCES
 deb $mirror bookworm main
