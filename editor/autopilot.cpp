@@ -9,11 +9,11 @@ namespace {
 constexpr UINT TickMs = 50;
 constexpr DWORD MenuTimeoutMs = 15000;
 // Past a dialog's deadline each step is tried this long before the next:
-// Cancel (and No to a question), then closing it, then ending it.
+// Cancel (and No to a question), then closing it, then ending it, then
+// destroying it. A command that still has not returned this long after the
+// last step ends the process with a report.
 constexpr DWORD EscalateMs = 1000;
-constexpr int EscalationSteps = 3;
-// Should even that fail, the command still has not returned this long after
-// the last step, and the watchdog ends the process.
+constexpr int EscalationSteps = 4;
 constexpr DWORD GraceMs = 3000;
 // A window just shown is still being drawn; it is pictured this much later.
 constexpr DWORD SettleMs = 600;
@@ -33,15 +33,7 @@ struct FileDialogState {
   UINT_PTR Timer = 0;
   int Escalation = 0;  // steps taken past the deadline
   DWORD NextStepAt = 0;
-  HANDLE Watchdog = nullptr;
 } Dialog;
-
-// What the watchdog thread reads; written before it starts.
-struct WatchState {
-  HANDLE Finished = nullptr;  // set once the command has returned
-  DWORD LimitMs = 0;
-  char Title[128] = {};
-} Watched;
 
 struct BoxState {
   std::vector<MessageBoxSeen> Seen;
@@ -156,12 +148,29 @@ void Finish(const std::string &failure) {
   Dialog.Timer = 0;
 }
 
+// The last resort: the command has not returned long after its dialog was
+// due, so nothing more from this thread would help; say so and end.
+[[noreturn]] void GiveUp() {
+  const std::string report =
+      "autopilot failed: the command with the dialog \"" + Dialog.Plan.Title +
+      "\" had not returned " +
+      std::to_string(EscalationSteps * EscalateMs + GraceMs) +
+      " ms past its deadline; ending the process\n";
+  // In the transcript, and where a test or a terminal sees errors.
+  std::fputs(report.c_str(), stdout);
+  std::fflush(stdout);
+  std::fputs(report.c_str(), stderr);
+  std::fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), AutopilotHungExitCode);
+  for (;;) Sleep(INFINITE);
+}
+
 // Past the deadline: a question or dialog still up, or one that appears
 // only now, is made to go, each step harder than the last.
 void Escalate(HWND d) {
+  if (!Reached(Dialog.NextStepAt)) return;
+  if (Dialog.Escalation >= EscalationSteps) GiveUp();
   HWND question = d ? FindDialog(nullptr, d) : nullptr;
-  if (!d || !Reached(Dialog.NextStepAt)) return;
-  if (Dialog.Escalation >= EscalationSteps) return;  // the watchdog's turn
   switch (Dialog.Escalation++) {
     case 0:
       if (question) Press(question, IDNO);
@@ -169,33 +178,20 @@ void Escalate(HWND d) {
       break;
     case 1:
       if (question) PostMessageA(question, WM_CLOSE, 0, 0);
-      PostMessageA(d, WM_CLOSE, 0, 0);
+      if (d) PostMessageA(d, WM_CLOSE, 0, 0);
+      break;
+    case 2:
+      if (question) EndDialog(question, IDNO);
+      if (d) EndDialog(d, IDCANCEL);
       break;
     default:
-      if (question) EndDialog(question, IDNO);
-      EndDialog(d, IDCANCEL);
+      if (question) DestroyWindow(question);
+      if (d) DestroyWindow(d);
       break;
   }
-  Dialog.NextStepAt = GetTickCount() + EscalateMs;
-}
-
-// The last resort, on a thread of its own: a command that has not returned
-// long after its dialog's deadline, whatever holds it up, ends the process
-// with a report rather than hanging the run.
-DWORD WINAPI Watch(LPVOID) {
-  if (WaitForSingleObject(Watched.Finished, Watched.LimitMs) == WAIT_OBJECT_0)
-    return 0;
-  char report[256];
-  std::snprintf(report, sizeof report,
-                "autopilot failed: the command with the dialog \"%s\" had not "
-                "returned after %lu ms; ending the process\n",
-                Watched.Title, Watched.LimitMs);
-  // In the transcript, and where a test or a terminal sees errors.
-  std::fputs(report, stdout);
-  std::fflush(stdout);
-  std::fputs(report, stderr);
-  TerminateProcess(GetCurrentProcess(), AutopilotHungExitCode);
-  return 1;
+  Dialog.NextStepAt =
+      GetTickCount() +
+      (Dialog.Escalation < EscalationSteps ? EscalateMs : GraceMs);
 }
 
 void TypeAndConfirm(HWND d) {
@@ -320,21 +316,12 @@ void ArmFileDialog(const DialogPlan &plan) {
   Dialog.Now = Stage::Waiting;
   Dialog.Deadline = GetTickCount() + plan.TimeoutMs;
   Dialog.Timer = SetTimer(nullptr, 0, TickMs, FileDialogTick);
-  Watched.Finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  Watched.LimitMs = plan.TimeoutMs + EscalationSteps * EscalateMs + GraceMs;
-  lstrcpynA(Watched.Title, plan.Title.c_str(), sizeof Watched.Title);
-  Dialog.Watchdog = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
 }
 
 DialogReport FinishFileDialog() {
   if (Dialog.Now != Stage::Done) {
     Finish(Dialog.Report.Seen ? "" : "the dialog never appeared");
   }
-  SetEvent(Watched.Finished);
-  WaitForSingleObject(Dialog.Watchdog, INFINITE);  // returns at once now
-  CloseHandle(Dialog.Watchdog);
-  CloseHandle(Watched.Finished);
-  Dialog.Watchdog = Watched.Finished = nullptr;
   return Dialog.Report;
 }
 

@@ -17,9 +17,10 @@ struct DialogPlan {
   bool CancelAfterNo = true;           // after a "no", cancel the dialog
   std::string SnapFile;  // a BMP picture of the dialog, taken before acting
   // Until the dialog must have come and gone. Past it the autopilot cancels,
-  // closes, then ends whatever dialog is up, and reports the failure; a
-  // command that still has not returned a few seconds later ends the process
-  // with AutopilotHungExitCode.
+  // closes, ends, then destroys whatever dialog is up, a late one too, and
+  // reports the failure; a command that still has not returned a few seconds
+  // later (its thread still running messages, as any dialog's does) ends the
+  // process with AutopilotHungExitCode.
   DWORD TimeoutMs = 15000;
 };
 
