@@ -1,0 +1,96 @@
+"""Throwaway signing identities for the release tests, made with openssl: a
+certificate authority of its own and PKCS#12 files signed by it, good or
+deliberately wrong (expired, not yet valid, not for code signing)."""
+
+import os
+import subprocess
+import time
+
+CA_CONFIG = """\
+[ca]
+default_ca = throwaway
+
+[throwaway]
+database = {folder}/index.txt
+new_certs_dir = {folder}
+serial = {folder}/serial
+certificate = {folder}/ca.pem
+private_key = {folder}/ca.key
+default_md = sha256
+policy = any_name
+unique_subject = no
+copy_extensions = none
+
+[any_name]
+commonName = supplied
+
+[code_signing]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+
+[server_only]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+"""
+
+DAY = 24 * 3600
+
+
+def openssl(*args, cwd=None):
+    done = subprocess.run(["openssl", *args], cwd=cwd, capture_output=True, text=True)
+    if done.returncode != 0:
+        raise RuntimeError(f"openssl {args[0]} failed: {done.stderr.strip()}")
+    return done.stdout
+
+
+def asn1_time(seconds):
+    return time.strftime("%Y%m%d%H%M%SZ", time.gmtime(seconds))
+
+
+class Authority:
+    """A certificate authority living in FOLDER; ca.pem is its certificate."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.pem = os.path.join(folder, "ca.pem")
+        with open(os.path.join(folder, "ca.cnf"), "w") as f:
+            f.write(CA_CONFIG.format(folder=folder))
+        open(os.path.join(folder, "index.txt"), "w").close()
+        with open(os.path.join(folder, "serial"), "w") as f:
+            f.write("1000\n")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-sha256", "-days", "2",
+                "-subj", "/CN=History plug-ins throwaway test CA",
+                "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign",
+                "-keyout", os.path.join(folder, "ca.key"), "-out", self.pem)
+        # One key serves every certificate this authority hands out.
+        self.key = os.path.join(folder, "leaf.key")
+        self.request = os.path.join(folder, "leaf.csr")
+        openssl("req", "-new", "-newkey", "rsa:2048", "-nodes",
+                "-subj", "/CN=History plug-ins test signer",
+                "-keyout", self.key, "-out", self.request)
+
+    def identity(self, name, password, extensions="code_signing",
+                 not_before=-DAY, not_after=DAY):
+        """Writes NAME.p12 (certificate, key and this authority) protected by
+        PASSWORD; the validity is given in seconds from now."""
+        now = time.time()
+        cert = os.path.join(self.folder, name + ".pem")
+        openssl("ca", "-batch", "-notext", "-config", os.path.join(self.folder, "ca.cnf"),
+                "-extensions", extensions,
+                "-startdate", asn1_time(now + not_before), "-enddate", asn1_time(now + not_after),
+                "-in", self.request, "-out", cert)
+        password_file = os.path.join(self.folder, name + ".pass")
+        with open(password_file, "w") as f:
+            f.write(password)
+        p12 = os.path.join(self.folder, name + ".p12")
+        openssl("pkcs12", "-export", "-in", cert, "-inkey", self.key, "-certfile", self.pem,
+                "-name", "History plug-ins test signer", "-passout", "file:" + password_file,
+                "-out", p12)
+        return p12
