@@ -310,6 +310,7 @@ class RefusedSigning(unittest.TestCase):
         cls.expired = identity("expired", "right", not_before=-3 * day, not_after=-day)
         cls.early = identity("early", "right", not_before=day, not_after=3 * day)
         cls.server = identity("server", "right", extensions="server_only")
+        cls.keyless = identity("keyless", "right", with_key=False)
         cls.folder = tempfile.mkdtemp(prefix="release-previous-")
         previous = release(cls.folder)
         assert previous.returncode == 0, previous.stderr
@@ -362,9 +363,11 @@ class RefusedSigning(unittest.TestCase):
         self.refused(r"HISTORY_SIGN_PASSWORD_FILE is set but HISTORY_SIGN_PKCS12 is not",
                      HISTORY_SIGN_PASSWORD_FILE=os.path.join(self.keys, "good.pass"))
 
-    def test_file_that_is_not_a_certificate(self):
+    def test_file_that_is_not_a_certificate_or_holds_no_key(self):
         self.refused(r"is not a PKCS#12 file",
                      HISTORY_SIGN_PKCS12=self.authority.pem, HISTORY_SIGN_PASSWORD="right")
+        self.refused(r"keyless\.p12 holds no private key",
+                     HISTORY_SIGN_PKCS12=self.keyless, HISTORY_SIGN_PASSWORD="right")
 
 
 if __name__ == "__main__":

@@ -77,7 +77,7 @@ class Authority:
                 "-keyout", self.key, "-out", self.request)
 
     def identity(self, name, password, extensions="code_signing",
-                 not_before=-DAY, not_after=DAY):
+                 not_before=-DAY, not_after=DAY, with_key=True):
         """Writes NAME.p12 (certificate, key and this authority) protected by
         PASSWORD; the validity is given in seconds from now."""
         now = time.time()
@@ -90,7 +90,8 @@ class Authority:
         with open(password_file, "w") as f:
             f.write(password)
         p12 = os.path.join(self.folder, name + ".p12")
-        openssl("pkcs12", "-export", "-in", cert, "-inkey", self.key, "-certfile", self.pem,
+        key = ["-inkey", self.key] if with_key else ["-nokeys"]
+        openssl("pkcs12", "-export", "-in", cert, *key, "-certfile", self.pem,
                 "-name", "History plug-ins test signer", "-passout", "file:" + password_file,
                 "-out", p12)
         return p12
