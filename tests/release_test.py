@@ -239,9 +239,12 @@ class SignedRelease(Released):
         cls.keys = tempfile.mkdtemp(prefix="release-keys-")
         cls.authority = signing_identity.Authority(cls.keys)
         p12 = cls.authority.identity("signer", "a passphrase with spaces")
-        cls.signing = {"HISTORY_SIGN_PKCS12": p12,
-                       "HISTORY_SIGN_PASSWORD_FILE": os.path.join(cls.keys, "signer.pass")}
-        super().setUpClass()
+        with signing_identity.TimestampServer(cls.authority) as server:
+            cls.signing = {"HISTORY_SIGN_PKCS12": p12,
+                           "HISTORY_SIGN_PASSWORD_FILE": os.path.join(cls.keys, "signer.pass"),
+                           "HISTORY_SIGN_TIMESTAMP_URL": server.url}
+            super().setUpClass()
+        cls.timestamps = server.answered
 
     @classmethod
     def tearDownClass(cls):
@@ -249,15 +252,17 @@ class SignedRelease(Released):
         shutil.rmtree(cls.keys)
 
     def verify(self, path):
-        return subprocess.run(["osslsigncode", "verify", "-in", path,
-                               "-CAfile", self.authority.pem], capture_output=True, text=True)
+        return subprocess.run(["osslsigncode", "verify", "-in", path, "-CAfile", self.authority.pem,
+                               "-TSA-CAfile", self.authority.pem], capture_output=True, text=True)
 
-    def test_both_libraries_verify_against_the_authority_and_a_damaged_one_does_not(self):
+    def test_both_libraries_verify_with_their_timestamp_and_a_damaged_one_does_not(self):
+        self.assertEqual(self.timestamps, 2, "the timestamp server was not asked once per library")
         for name in LIBRARIES:
             path = os.path.join(self.unpacked, name)
             checked = self.verify(path)
             self.assertEqual(checked.returncode, 0, f"{name}: {checked.stdout}{checked.stderr}")
             self.assertIn("Message digest algorithm  : SHA256", checked.stdout)
+            self.assertIn("Timestamp Server Signature verification: ok", checked.stdout)
         damaged = os.path.join(self.folder, "damaged.dll")
         data = bytearray(self.member("Pellor.dll"))
         data[0x500] ^= 0x01  # inside the code
