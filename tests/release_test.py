@@ -300,6 +300,15 @@ class SignedRelease(Released):
     def test_sums_are_those_of_the_signed_libraries(self):
         self.check_sums_as_a_user_would()
 
+    def test_certificate_file_without_a_password_signs_too(self):
+        p12 = self.authority.identity("open", "")
+        with tempfile.TemporaryDirectory() as folder:
+            done = release(folder, HISTORY_SIGN_PKCS12=p12, HISTORY_SIGN_PASSWORD="")
+            self.assertEqual(done.returncode, 0, done.stderr)
+            unpack(archive_in(folder), folder)
+            checked = self.verify(os.path.join(folder, "Pellor.dll"))
+            self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+
 
 class RefusedSigning(unittest.TestCase):
     """Each bad input is refused with a message that says what is wrong, and

@@ -126,7 +126,8 @@ class Authority:
         p12 = os.path.join(self.folder, name + ".p12")
         key = ["-inkey", self.key] if with_key else ["-nokeys"]
         openssl("pkcs12", "-export", "-in", cert, *key, "-certfile", self.pem,
-                "-name", "History plug-ins test signer", "-passout", "file:" + password_file,
+                "-name", "History plug-ins test signer",
+                "-passout", "file:" + password_file if password else "pass:",
                 "-out", p12)
         return p12
 

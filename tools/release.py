@@ -137,17 +137,23 @@ def signing_request(environ):
                           f"cannot be read: {e.strerror}")
         password = password.split(b"\n")[0].rstrip(b"\r")
     elif "HISTORY_SIGN_PASSWORD" in environ:
-        password = os.environb[b"HISTORY_SIGN_PASSWORD"]
+        password = os.fsencode(environ["HISTORY_SIGN_PASSWORD"])
     else:
         raise Refused("HISTORY_SIGN_PKCS12 is set but no password is: set "
                       "HISTORY_SIGN_PASSWORD_FILE (or HISTORY_SIGN_PASSWORD, empty if it has none)")
     return pkcs12, password, environ.get("HISTORY_SIGN_TIMESTAMP_URL", "")
 
 
+def password_source(password_file):
+    """openssl's -passin for the password in PASSWORD_FILE; openssl reads no
+    empty password from a file, and an empty one is no secret."""
+    return "file:" + password_file if os.path.getsize(password_file) else "pass:"
+
+
 def read_pkcs12(pkcs12, password_file, *options):
     """The PKCS#12 file's output for OPTIONS; older exports need the legacy
     algorithms, so those are tried when the modern ones fail."""
-    base = ["openssl", "pkcs12", "-in", pkcs12, "-passin", "file:" + password_file, *options]
+    base = ["openssl", "pkcs12", "-in", pkcs12, "-passin", password_source(password_file), *options]
     first = subprocess.run(base, capture_output=True, env=child_environment())
     if first.returncode == 0:
         return first.stdout
@@ -216,7 +222,9 @@ def sign(name, data, pkcs12, password_file, timestamp_url, folder):
     signed = os.path.join(folder, name)
     with open(unsigned, "wb") as f:
         f.write(data)
-    command = ["osslsigncode", "sign", "-pkcs12", pkcs12, "-readpass", password_file, "-h", "sha256"]
+    command = ["osslsigncode", "sign", "-pkcs12", pkcs12, "-h", "sha256"]
+    if os.path.getsize(password_file):  # without one it tries the empty password
+        command += ["-readpass", password_file]
     if timestamp_url:
         command += ["-ts", timestamp_url]
     run(command + ["-in", unsigned, "-out", signed], f"osslsigncode could not sign {name}")
