@@ -95,8 +95,10 @@ def check_version(name, data, version):
         raise Refused(f"{name} carries no version block")
     for what, value in found.items():
         if value != version:
+            mend = ("make PLUGIN_VERSION_TEXT say the same and rebuild" if "string" in what
+                    else "rebuild it (./release.sh does)")
             raise Refused(f"{name}: its {what} is not {dotted(version)}, the version in "
-                          f"resources/version.h; rebuild it (./release.sh does)")
+                          f"resources/version.h; {mend}")
 
 
 def child_environment():
