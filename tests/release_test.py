@@ -210,8 +210,10 @@ class Reproducible(unittest.TestCase):
         with tempfile.TemporaryDirectory(prefix="release-copy-") as top:
             # Another name, another depth, and a space.
             copy = os.path.join(top, "a copy", "of the", "plug-ins")
-            tracked = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True,
-                                     check=True).stdout.decode().split("\0")
+            listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
+            self.assertEqual(listed.returncode, 0, "the copy is made of the files git tracks, "
+                             f"and git cannot list them: {listed.stderr.decode()}")
+            tracked = listed.stdout.decode().split("\0")
             for name in filter(None, tracked):
                 os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
                 shutil.copy(os.path.join(ROOT, name), os.path.join(copy, name))
