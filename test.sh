@@ -6,6 +6,15 @@ cd "$(dirname "$0")"
 
 ./tools/install-deps.sh
 
+# Where this kernel runs no 32-bit programs, the emulated guest that will
+# run the Wine tests is built meanwhile (once; see tools/vm).
+image=""
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  mkdir -p build
+  ./tools/vm/build-image.sh build/vm >build/vm-image.log 2>&1 &
+  image=$!
+fi
+
 # The stand-in editor's history file, built for this machine (and fuzzed).
 CXX=clang++ cmake -S tests/native -B build/native -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build/native
@@ -16,4 +25,9 @@ cmake --build --preset default
 # What needs no Windows runtime runs here; the rest under Wine, with a
 # virtual display for the tests that open real windows.
 /usr/bin/python3 tools/ctest-strict.py --preset default --label-exclude wine
+if [ -n "$image" ] && ! wait "$image"; then
+  cat build/vm-image.log >&2
+  echo "Building the emulated guest failed (log above)." >&2
+  exit 1
+fi
 exec ./tools/win32-runtime.sh "xvfb-run -a python3 tools/ctest-strict.py --preset default --label-regex wine"

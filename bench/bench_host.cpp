@@ -5,6 +5,7 @@
 // samples, one a line, for bench/report.py.
 //   bench_host cycles ROUNDS CALLS LIBRARY...
 //     frequency TICKS_PER_SECOND
+//     resolution TICKS                  the timer's smallest step seen
 //     cycle NAME ROUND TICKS            load, install, unload
 //     command NAME ROUND TICKS CALLS    CALLS commands through the stand-ins
 //   bench_host memory LIBRARY
@@ -225,9 +226,23 @@ const char *BaseName(const char *path) {
   return name;
 }
 
+// The smallest step the timer is seen to take: a time of a few steps says
+// little, however fine the frequency it reports.
+DWORD Resolution() {
+  DWORD smallest = 0xFFFFFFFF;
+  for (int i = 0; i < 10000; ++i) {
+    const DWORD a = Now();
+    DWORD b = Now();
+    while (b == a) b = Now();
+    if (b - a < smallest) smallest = b - a;
+  }
+  return smallest;
+}
+
 void RunCycles(DWORD rounds, DWORD calls, int count) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
+  const DWORD resolution = Resolution();
   for (int k = 0; k < count; ++k) Check(Paths[k]);
   for (DWORD r = 0; r < rounds; ++r) {
     for (int j = 0; j < count; ++j) {
@@ -238,6 +253,8 @@ void RunCycles(DWORD rounds, DWORD calls, int count) {
   }
   Write("frequency");
   WriteNumber(static_cast<DWORD>(frequency.QuadPart));
+  Write("\nresolution");
+  WriteNumber(resolution);
   Write("\n");
   for (int k = 0; k < count; ++k) {
     for (DWORD r = 0; r < rounds; ++r) {

@@ -21,10 +21,14 @@ FLOOR = "Floor.dll"
 MAX_FILE_BYTES = 5120
 MAX_TIMES_FLOOR = 1.25
 MAX_TIMES_CONVENTIONAL = 0.5
+# A time is shown only when it spans this many of the timer's smallest steps
+# (1 % at worst); below that the figure is mostly the timer's.
+RESOLVED_STEPS = 100
 
 
 def parse(path):
-    s = {"machine": {}, "cycle": {}, "command": {}, "memory": {}}
+    s = {"machine": {}, "cycle": {}, "command": {}, "command_total": {}, "memory": {},
+         "resolution": 1}
     with open(path) as f:
         for line in f:
             w = line.split()
@@ -34,10 +38,13 @@ def parse(path):
                 s["machine"][w[1]] = " ".join(w[2:])
             elif w[0] == "frequency":
                 s["frequency"] = int(w[1])
+            elif w[0] == "resolution":
+                s["resolution"] = int(w[1])
             elif w[0] == "cycle":
                 s["cycle"].setdefault(w[1], {})[int(w[2])] = int(w[3])
             elif w[0] == "command":
                 s["command"].setdefault(w[1], {})[int(w[2])] = int(w[3]) / int(w[4])
+                s["command_total"].setdefault(w[1], {})[int(w[2])] = int(w[3])
             elif w[0] == "memory":
                 s["memory"].setdefault(w[1], []).append([int(x) for x in w[2:6]])
     return s
@@ -85,6 +92,7 @@ def main():
     samples_path, dist, bench = sys.argv[1:4]
     s = parse(samples_path)
     ticks = s["frequency"]
+    smallest = RESOLVED_STEPS * s["resolution"]  # ticks a time must span
     names = list(LIBRARIES) + [FLOOR] + [c for _, c in LIBRARIES.values()]
     where = {n: os.path.join(dist if n in LIBRARIES else bench, n) for n in names}
 
@@ -96,6 +104,7 @@ def main():
             "imports": sum(len(v) for v in imports(where[n]).values()),
             "cycle": statistics.median(s["cycle"][n].values()) / ticks * 1e3,
             "command": statistics.median(s["command"][n].values()) / ticks * 1e6,
+            "resolved": statistics.median(s["command_total"][n].values()) >= smallest,
             "private": statistics.median(m[1] for m in mem) / 1024,
             "added": statistics.median(m[1] - m[0] for m in mem) / 1024,
             "mapped": statistics.median(m[3] - m[2] for m in mem) / 1024,
@@ -112,6 +121,8 @@ def main():
     label = {FLOOR: "floor"}
     label.update({c: f"conventional {n[:-4]}" for n, (_, c) in LIBRARIES.items()})
 
+    calls_per_round = int(calls) if calls != "?" else 1
+    below = smallest / calls_per_round / ticks * 1e6  # µs per command
     out = []
     out.append("| Library | Bytes on disk | Imported functions | Load, install, unload (ms)"
                " | One command (µs) | Private memory after load (KiB)"
@@ -120,8 +131,9 @@ def main():
     for n in names:
         r = row[n]
         name = f"{n} ({label[n]})" if n in label else n
+        command = fmt(r["command"]) if r["resolved"] else f"< {fmt(below)}"
         out.append(f"| {name} | {r['bytes']:,} | {r['imports']} | {fmt(r['cycle'])}"
-                   f" | {fmt(r['command'])} | {fmt(r['private'], 0)}"
+                   f" | {command} | {fmt(r['private'], 0)}"
                    f" | +{fmt(r['added'], 0)}, +{fmt(r['mapped'], 0)} |")
     out.append("")
     out.append("| Ratio | Bytes on disk | Imported functions | Load, install, unload"
@@ -139,9 +151,11 @@ def main():
         for ref in (FLOOR, conv):
             a, b = row[n], row[ref]
             cycle = paired(s["cycle"][n], s["cycle"][ref])
+            command_ratio = (paired(s["command"][n], s["command"][ref])
+                             if a["resolved"] and b["resolved"] else None)
             out.append(f"| {n} ÷ {label[ref]} | {fmt(ratio(a['bytes'], b['bytes']))}"
                        f" | {fmt(ratio(a['imports'], b['imports']))} | {fmt(cycle)}"
-                       f" | {fmt(paired(s['command'][n], s['command'][ref]))}"
+                       f" | {fmt(command_ratio)}"
                        f" | {fmt(paired(a['memory'], b['memory']))} |")
             limit = MAX_TIMES_FLOOR if ref == FLOOR else MAX_TIMES_CONVENTIONAL
             goals.append((f"{n}: load, install, unload {cycle:.2f} × {label[ref]},"
@@ -150,6 +164,10 @@ def main():
     out.append(f"Medians of {rounds} interleaved rounds ({calls} commands timed together"
                f" per round), private memory of {len(row[FLOOR]['memory'])} fresh"
                f" processes per library; ratios are medians of the per-round ratios.")
+    out.append(f"Timer: {ticks:,} ticks a second, its smallest step seen {s['resolution']}"
+               f" ticks; a command time is shown where the {calls} commands of a round"
+               f" spanned at least {RESOLVED_STEPS} steps, otherwise as an upper bound"
+               f" with no ratio.")
     out.append(f"Machine: {machine(s['machine'])}."
                f" Run {datetime.date.today().isoformat()}.")
     out.append("")

@@ -1,18 +1,27 @@
 #include "editor/autopilot.h"
 
+#include <cstdio>
+
 #include "editor/screenshot.h"
 
 namespace {
 
 constexpr UINT TickMs = 50;
-constexpr DWORD DialogTimeoutMs = 15000;
+constexpr DWORD MenuTimeoutMs = 15000;
+// Past a dialog's deadline each step is tried this long before the next:
+// Cancel (and No to a question), then closing it, then ending it.
+constexpr DWORD EscalateMs = 1000;
+constexpr int EscalationSteps = 3;
+// Should even that fail, the command still has not returned this long after
+// the last step, and the watchdog ends the process.
+constexpr DWORD GraceMs = 3000;
 // A window just shown is still being drawn; it is pictured this much later.
 constexpr DWORD SettleMs = 600;
 constexpr int FileNameBox = 0x47C;      // cmb13, the file-name box
 constexpr int FilterBox = 0x470;        // cmb1, the file-type list
 constexpr int MessageBoxText = 0xFFFF;  // the static holding a box's text
 
-enum class Stage { Waiting, Typed, Done };
+enum class Stage { Waiting, Typed, Overdue, Done };
 
 struct FileDialogState {
   DialogPlan Plan;
@@ -22,7 +31,17 @@ struct FileDialogState {
   size_t NextAnswer = 0;
   DWORD SnapAt = 0;  // with a picture asked for: when to take it
   UINT_PTR Timer = 0;
+  int Escalation = 0;  // steps taken past the deadline
+  DWORD NextStepAt = 0;
+  HANDLE Watchdog = nullptr;
 } Dialog;
+
+// What the watchdog thread reads; written before it starts.
+struct WatchState {
+  HANDLE Finished = nullptr;  // set once the command has returned
+  DWORD LimitMs = 0;
+  char Title[128] = {};
+} Watched;
 
 struct BoxState {
   std::vector<MessageBoxSeen> Seen;
@@ -137,6 +156,48 @@ void Finish(const std::string &failure) {
   Dialog.Timer = 0;
 }
 
+// Past the deadline: a question or dialog still up, or one that appears
+// only now, is made to go, each step harder than the last.
+void Escalate(HWND d) {
+  HWND question = d ? FindDialog(nullptr, d) : nullptr;
+  if (!d || !Reached(Dialog.NextStepAt)) return;
+  if (Dialog.Escalation >= EscalationSteps) return;  // the watchdog's turn
+  switch (Dialog.Escalation++) {
+    case 0:
+      if (question) Press(question, IDNO);
+      Press(d, IDCANCEL);
+      break;
+    case 1:
+      if (question) PostMessageA(question, WM_CLOSE, 0, 0);
+      PostMessageA(d, WM_CLOSE, 0, 0);
+      break;
+    default:
+      if (question) EndDialog(question, IDNO);
+      EndDialog(d, IDCANCEL);
+      break;
+  }
+  Dialog.NextStepAt = GetTickCount() + EscalateMs;
+}
+
+// The last resort, on a thread of its own: a command that has not returned
+// long after its dialog's deadline, whatever holds it up, ends the process
+// with a report rather than hanging the run.
+DWORD WINAPI Watch(LPVOID) {
+  if (WaitForSingleObject(Watched.Finished, Watched.LimitMs) == WAIT_OBJECT_0)
+    return 0;
+  char report[256];
+  std::snprintf(report, sizeof report,
+                "autopilot failed: the command with the dialog \"%s\" had not "
+                "returned after %lu ms; ending the process\n",
+                Watched.Title, Watched.LimitMs);
+  // In the transcript, and where a test or a terminal sees errors.
+  std::fputs(report, stdout);
+  std::fflush(stdout);
+  std::fputs(report, stderr);
+  TerminateProcess(GetCurrentProcess(), AutopilotHungExitCode);
+  return 1;
+}
+
 void TypeAndConfirm(HWND d) {
   if (Dialog.Plan.SelectAllFiles) {
     HWND filters = GetDlgItem(d, FilterBox);
@@ -151,13 +212,23 @@ void TypeAndConfirm(HWND d) {
 
 void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
   HWND d = FindDialog(Dialog.Plan.Title.c_str());
-  if (GetTickCount() - Dialog.Deadline < 0x80000000u) {
-    // A question still open would keep the dialog up: answer it first.
-    if (HWND question = d ? FindDialog(nullptr, d) : nullptr)
-      Press(question, IDNO);
-    if (d) Press(d, IDCANCEL);
-    Finish(d ? "the dialog did not close in time"
-             : "no dialog titled \"" + Dialog.Plan.Title + "\" appeared");
+  if (Dialog.Now != Stage::Overdue && Reached(Dialog.Deadline)) {
+    const std::string late =
+        d ? "the dialog did not close in time"
+        : Dialog.Report.Seen
+            ? "the command did not return in time after its dialog closed"
+            : "no dialog titled \"" + Dialog.Plan.Title + "\" appeared";
+    std::string &failure = Dialog.Report.Failure;
+    failure = failure.empty() ? late : failure + "; " + late;
+    Dialog.Now = Stage::Overdue;
+    Dialog.NextStepAt = GetTickCount();
+  }
+  if (Dialog.Now == Stage::Overdue) {
+    if (d && !Dialog.Report.Seen) {
+      ReadDialog(d);
+      Dialog.Report.Failure += "; it appeared late and was cancelled";
+    }
+    Escalate(d);
     return;
   }
   if (!d) {
@@ -247,14 +318,23 @@ void ArmFileDialog(const DialogPlan &plan) {
   Dialog = FileDialogState{};
   Dialog.Plan = plan;
   Dialog.Now = Stage::Waiting;
-  Dialog.Deadline = GetTickCount() + DialogTimeoutMs;
+  Dialog.Deadline = GetTickCount() + plan.TimeoutMs;
   Dialog.Timer = SetTimer(nullptr, 0, TickMs, FileDialogTick);
+  Watched.Finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  Watched.LimitMs = plan.TimeoutMs + EscalationSteps * EscalateMs + GraceMs;
+  lstrcpynA(Watched.Title, plan.Title.c_str(), sizeof Watched.Title);
+  Dialog.Watchdog = CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr);
 }
 
 DialogReport FinishFileDialog() {
   if (Dialog.Now != Stage::Done) {
     Finish(Dialog.Report.Seen ? "" : "the dialog never appeared");
   }
+  SetEvent(Watched.Finished);
+  WaitForSingleObject(Dialog.Watchdog, INFINITE);  // returns at once now
+  CloseHandle(Dialog.Watchdog);
+  CloseHandle(Watched.Finished);
+  Dialog.Watchdog = Watched.Finished = nullptr;
   return Dialog.Report;
 }
 
@@ -273,7 +353,7 @@ std::string SnapMenu(HWND owner, char mnemonic, const std::string &path) {
   Menu = MenuState{};
   Menu.Owner = owner;
   Menu.Path = path;
-  Menu.Deadline = GetTickCount() + DialogTimeoutMs;
+  Menu.Deadline = GetTickCount() + MenuTimeoutMs;
   RedrawWindow(owner, nullptr, nullptr,
                RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   // A dialog just closed leaves focus changes queued that would close the

@@ -16,7 +16,14 @@ struct DialogPlan {
   std::vector<bool> OverwriteAnswers;  // replies to "replace?" in order
   bool CancelAfterNo = true;           // after a "no", cancel the dialog
   std::string SnapFile;  // a BMP picture of the dialog, taken before acting
+  // Until the dialog must have come and gone. Past it the autopilot cancels,
+  // closes, then ends whatever dialog is up, and reports the failure; a
+  // command that still has not returned a few seconds later ends the process
+  // with AutopilotHungExitCode.
+  DWORD TimeoutMs = 15000;
 };
+
+constexpr UINT AutopilotHungExitCode = 124;
 
 struct DialogReport {
   bool Seen = false;

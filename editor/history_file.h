@@ -6,9 +6,10 @@
 //   Entry2="SELECT *\n  FROM t\n WHERE a = 'x';"
 //
 // Each value is quoted, with \\ \" \n \r \t and \xHH for other control
-// bytes; bytes above 127 are written as they are (ANSI). Reading is strict:
-// anything but exactly this layout is refused, so a damaged file never
-// replaces a good history.
+// bytes; bytes above 127 are written as they are (ANSI). Reading takes
+// exactly this layout and what means the same (lines ended by a line feed
+// alone, hex digits in either case, a count with leading zeros); anything
+// else is refused, so a damaged file never replaces a good history.
 #pragma once
 
 #include <string>

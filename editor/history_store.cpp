@@ -18,12 +18,6 @@ std::string SystemMessage(DWORD code) {
   return n ? std::string(text) : "error " + std::to_string(code);
 }
 
-// Where the file name starts: after the last separator or drive colon.
-size_t NameStart(const std::string &path) {
-  const size_t separator = path.find_last_of("\\/:");
-  return separator == std::string::npos ? 0 : separator + 1;
-}
-
 // Creates a new file beside the target whose name is no longer than the
 // target's own, so its path fits wherever the target's does (the plug-ins
 // hand over paths right up to the platform's limit). CREATE_NEW never opens
@@ -81,6 +75,19 @@ std::string ReplaceError(const std::string &path, DWORD code) {
 }
 
 }  // namespace
+
+size_t NameStart(const std::string &path, UINT codePage) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const BYTE c = static_cast<BYTE>(path[i]);
+    if (IsDBCSLeadByteEx(codePage, c) && i + 1 < path.size()) {
+      ++i;  // the trail byte may look like any separator
+    } else if (c == '\\' || c == '/' || c == ':') {
+      start = i + 1;
+    }
+  }
+  return start;
+}
 
 bool SaveHistoryFile(const char *path, const History &history,
                      std::string &error) {

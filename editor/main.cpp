@@ -339,7 +339,8 @@ int main(int argc, char **argv) {
   ShowWindow(App.Window, SW_SHOW);
   ShowHistory();
   Say("editor version " + std::to_string(version.Major) + "." +
-      std::to_string(version.Minor) + "." + std::to_string(version.Build));
+      std::to_string(version.Minor) + "." + std::to_string(version.Build) +
+      ", ANSI code page " + std::to_string(GetACP()));
   LoadPlugins(paths, version, snapBox);
   BuildMenu();
   SetOwnerWindow(App.Plugins, App.Window);

@@ -35,6 +35,12 @@ bool LoadPlugin(const std::string &path, const HostVersion &version, HWND owner,
   }
   plugin.Host = static_cast<HostInfo *>(
       HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, HostInfoBytes));
+  if (!plugin.Host) {
+    error = "no memory left to install " + path;
+    FreeLibrary(plugin.Module);
+    plugin.Module = nullptr;
+    return false;
+  }
   plugin.Host->MajorVersion = version.Major;
   plugin.Host->MinorVersion = version.Minor;
   plugin.Host->BuildNumber = version.Build;

@@ -1,8 +1,11 @@
 // A whole working day and more: many commands through one library, and
 // many load, install, command, unload cycles. What the process holds
 // afterwards must be what it held before, and each reload starts afresh.
+#include <gtest/gtest-spi.h>
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "tests/plugin_fixture.h"
 #include "tests/process_memory.h"
@@ -48,15 +51,28 @@ Usage Measure() {
   return u;
 }
 
+// What the process holds more of afterwards, in words; empty when nothing.
+std::vector<std::string> Growth(const Usage &before, const Usage &after) {
+  std::vector<std::string> grown;
+  if (after.Handles != before.Handles) grown.push_back("handles leaked");
+  if (after.Windows != before.Windows) grown.push_back("windows left behind");
+  if (after.UserObjects != before.UserObjects)
+    grown.push_back("USER objects leaked");
+  if (after.GdiObjects != before.GdiObjects)
+    grown.push_back("GDI objects leaked");
+  if (after.Private > before.Private + PrivateSlack) {
+    grown.push_back("private memory grew by " +
+                    std::to_string(after.Private - before.Private) + " bytes");
+  }
+  return grown;
+}
+
+// Fails the test on any growth or wrong result, and prints the report row,
+// which says FAILED whenever the test does.
 void ExpectNoGrowth(const std::string &what, int runs, const Usage &before,
                     const Usage &after, int wrong) {
-  EXPECT_EQ(after.Handles, before.Handles) << "handles leaked";
-  EXPECT_EQ(after.Windows, before.Windows) << "windows left behind";
-  EXPECT_EQ(after.UserObjects, before.UserObjects) << "USER objects leaked";
-  EXPECT_EQ(after.GdiObjects, before.GdiObjects) << "GDI objects leaked";
-  EXPECT_LE(after.Private, before.Private + PrivateSlack)
-      << "private memory grew by " << (after.Private - before.Private)
-      << " bytes";
+  const std::vector<std::string> grown = Growth(before, after);
+  for (const std::string &g : grown) ADD_FAILURE() << g;
   char figures[256];
   std::snprintf(
       figures, sizeof figures,
@@ -68,7 +84,40 @@ void ExpectNoGrowth(const std::string &what, int runs, const Usage &before,
       after.GdiObjects,
       before.UserObjects + before.GdiObjects == 0 ? " (not counted here)" : "",
       before.Private / 1024, after.Private / 1024, wrong);
-  Report("long run", what.c_str(), runs, false, figures);
+  Report("long run", what.c_str(), runs, !grown.empty() || wrong != 0,
+         figures);
+}
+
+// The row a reader of the table sees for a long run that went wrong.
+TEST(LongRunReport, LeakOrWrongResultMakesTheRowSayFailed) {
+  const Usage flat{73, 0, 0, 0, 26876 * 1024};
+  Usage leaked = flat;
+  ++leaked.Handles;
+  const struct {
+    const char *Why;
+    Usage After;
+    int Wrong;
+    bool Failed;
+  } cases[] = {
+      {"flat", flat, 0, false},
+      {"a handle leaked", leaked, 0, true},
+      {"one wrong result", flat, 1, true},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Why);
+    ::testing::TestPartResultArray failures;
+    ::testing::internal::CaptureStdout();
+    {
+      ::testing::ScopedFakeTestPartResultReporter intercept(
+          ::testing::ScopedFakeTestPartResultReporter::
+              INTERCEPT_ONLY_CURRENT_THREAD,
+          &failures);
+      ExpectNoGrowth("a run", 1, flat, c.After, c.Wrong);
+    }
+    const std::string row = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(row.find("| FAILED") != std::string::npos, c.Failed) << row;
+    EXPECT_EQ(failures.size() > 0, c.After.Handles != flat.Handles);
+  }
 }
 
 class LongRun : public PluginTest {

@@ -3,7 +3,11 @@
 # platform's real dialogs answered by its autopilot, no fakes.
 #   editor_case.sh CASE WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
 set -u
+# Transcripts hold the editor's ANSI bytes: matched as bytes, never as text
+# that a UTF-8 locale would call binary and skip.
+export LC_ALL=C
 case_name=$1 wine_run=$2 editor=$3 dist=$4 work=$5/$1
+tools=$(cd "$(dirname "$0")/../../tools" && pwd)
 rm -rf "$work"  # every case starts with no files of its own
 mkdir -p "$work"
 win() { printf 'Z:%s' "$1" | tr / '\\'; }  # a Unix path as Wine sees it
@@ -17,15 +21,14 @@ editor() {  # editor [--host-version V] SCRIPT
   echo "--- transcript ($case_name)"; cat "$log"
 }
 expect() {  # the transcript holds this line
-  grep -qxF -- "$1" "$log" || { echo "MISSING: $1"; failures=$((failures + 1)); }
+  grep -aqxF -- "$1" "$log" || { echo "MISSING: $1"; failures=$((failures + 1)); }
 }
 expect_re() {  # some transcript line matches this extended expression
-  grep -qE -- "$1" "$log" || { echo "MISSING: /$1/"; failures=$((failures + 1)); }
+  grep -aqE -- "$1" "$log" || { echo "MISSING: /$1/"; failures=$((failures + 1)); }
 }
 refuse() {  # the transcript holds no line containing this
-  ! grep -qF -- "$1" "$log" || { echo "UNEXPECTED: $1"; failures=$((failures + 1)); }
+  ! grep -aqF -- "$1" "$log" || { echo "UNEXPECTED: $1"; failures=$((failures + 1)); }
 }
-entries() { grep '^entry ' "$1"; }
 
 case "$case_name" in
   save_adds_ini_extension)
@@ -45,17 +48,17 @@ case "$case_name" in
     editor --script "save $W\\keep.ini no; quit"
     expect "OnCall -> 0"
     refuse "service: ExportHistory"
-    grep -q '^dialog asked: ' "$log" || { echo "MISSING: replace question"; failures=$((failures + 1)); }
+    grep -aq '^dialog asked: ' "$log" || { echo "MISSING: replace question"; failures=$((failures + 1)); }
     cmp "$work/keep.ini" "$work/keep.before" || failures=$((failures + 1))
     ;;
   load_missing_file_keeps_history)
     rm -f "$work/missing.ini"
     editor --script "show; load $W\\missing.ini; show; quit"
-    grep -qF "service: ImportHistory(\"$W\\missing" "$log" ||
+    grep -aqF "service: ImportHistory(\"$W\\missing" "$log" ||
       { echo "MISSING: ImportHistory of the missing file"; failures=$((failures + 1)); }
     expect "OnCall -> 0"
-    grep -q '^status: History not loaded, kept as it was' "$log" || failures=$((failures + 1))
-    [ "$(grep -c '^entry ' "$log")" -eq 10 ] || { echo "history changed"; failures=$((failures + 1)); }
+    grep -aq '^status: History not loaded, kept as it was' "$log" || failures=$((failures + 1))
+    [ "$(grep -ac '^entry ' "$log")" -eq 10 ] || { echo "history changed"; failures=$((failures + 1)); }
     ;;
   dialog_shows_title_filters_and_last_path)
     editor --script "save $W\\first.ini; save-all-files $W\\second.ini; cancel save; cancel load; quit"
@@ -78,10 +81,8 @@ case "$case_name" in
     cp "$log" "$work/round.saved"
     editor --script "clear; load $W\\round.ini; show; quit"
     expect "OnCall -> 1"
-    entries "$work/round.saved" >"$work/round.a"
-    entries "$log" >"$work/round.b"
-    [ -s "$work/round.a" ] && cmp "$work/round.a" "$work/round.b" ||
-      { echo "restored history differs"; failures=$((failures + 1)); }
+    python3 "$tools/transcript.py" history "$work/round.saved" "$log" "$work/round.ini" ||
+      failures=$((failures + 1))
     ;;
   *) echo "unknown case $case_name"; exit 2 ;;
 esac

@@ -45,11 +45,24 @@ TEST(HistoryFile, LayoutIsOneLinePerEntry) {
       "[History]\r\nCount=2\r\nEntry1=\"a\\nb\"\r\nEntry2=\"c\\\"d\"\r\n");
 }
 
-TEST(HistoryFile, AcceptsPlainLineFeeds) {
-  History h;
-  std::string error;
-  ASSERT_TRUE(ParseHistory("[History]\nCount=1\nEntry1=\"x\"\n", h, error));
-  EXPECT_EQ(h, History{"x"});
+// What a person or another tool may write for the same history is read the
+// same: line feeds alone, lowercase hex escapes, a count with leading zeros.
+TEST(HistoryFile, AcceptsWhatMeansTheSameHistory) {
+  const struct {
+    const char *Why;
+    const char *Text;
+  } cases[] = {
+      {"line feeds alone", "[History]\nCount=1\nEntry1=\"x\\x1B\"\n"},
+      {"mixed line ends", "[History]\r\nCount=1\nEntry1=\"x\\x1B\"\r\n"},
+      {"lowercase hex", "[History]\r\nCount=1\r\nEntry1=\"x\\x1b\"\r\n"},
+      {"leading zeros", "[History]\r\nCount=001\r\nEntry1=\"x\\x1B\"\r\n"},
+  };
+  for (const auto &c : cases) {
+    History h;
+    std::string error;
+    EXPECT_TRUE(ParseHistory(c.Text, h, error)) << c.Why << ": " << error;
+    EXPECT_EQ(h, History{"x\x1B"}) << c.Why;
+  }
 }
 
 TEST(HistoryFile, DamagedFilesAreRefusedAndLeaveTheHistory) {

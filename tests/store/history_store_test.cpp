@@ -345,4 +345,16 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
          std::size(cases), HasFailure(), "saved, other files untouched");
 }
 
+TEST(HistoryStorePaths, FileNameStartsAfterTheLastSeparatorInAnyCodePage) {
+  // A folder, then a katakana letter whose trail byte is 0x5C in code page
+  // 932: taken for a separator, it would put the temporary file elsewhere.
+  const std::string path = "C:\\dir\\\x83\x5C.ini";
+  ASSERT_TRUE(IsDBCSLeadByteEx(932, 0x83)) << "code page 932 is not available";
+  EXPECT_EQ(NameStart(path, 932), 7u) << "a trail byte taken for a separator";
+  EXPECT_EQ(NameStart(path, 1252), 9u);
+  EXPECT_EQ(NameStart("history.ini", 932), 0u);
+  EXPECT_EQ(NameStart("C:history.ini", 932), 2u);
+  EXPECT_EQ(NameStart("C:\\dir\\", 932), 7u);
+}
+
 }  // namespace

@@ -54,7 +54,9 @@ as_root chroot "$root" sh -ec '
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends linux-image-amd64 \
+  # An image built afresh needs no fsync after every file.
+  apt-get install -y -qq -o Dpkg::Options::=--force-unsafe-io \
+    --no-install-recommends linux-image-amd64 \
     initramfs-tools kmod procps wine wine64 wine32:i386 xvfb xauth \
     cmake python3 python3-pefile osslsigncode openssl
   apt-get clean' >"$dir/install.log" 2>&1

@@ -7,8 +7,13 @@ dir=$(realpath "$1") shared=$(realpath "$2") command=$3
 [ "$shared" = / ] && shared="$dir/share"  # nothing of this machine's to share
 guest="$shared/.guest"
 mkdir -p "$guest"
-exec 9>"$dir/lock"
-flock 9  # one guest at a time: they share the command folder and the image
+# One guest at a time per shared folder, whose command files they share.
+# Guests of other folders may run beside it: each writes only to a snapshot
+# of the image, unless VM_PERSIST asks to change the image itself.
+exec 9>"$guest/lock"
+flock 9
+exec 8>"$dir/image.lock"
+if [ -n "${VM_PERSIST:-}" ]; then flock 8; else flock -s 8; fi
 rm -f "$guest/rc" "$guest/out.txt"
 printf '%s\n' "$shared" >"$guest/path"
 cat >"$guest/cmd.sh" <<CMD

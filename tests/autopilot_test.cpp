@@ -1,0 +1,147 @@
+// The autopilot's promise to scripted runs and tests: whatever a dialog
+// does, the run gets its report within a fixed time. Dialogs built here
+// stand in for a file dialog that comes late or will not go; each keeps a
+// safety timer of its own, so a broken autopilot fails these tests instead
+// of hanging them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "editor/autopilot.h"
+
+namespace {
+
+constexpr DWORD TimeoutMs = 800;  // the plan's deadline in these tests
+// Cancel, close, end: the autopilot has this long past the deadline.
+constexpr DWORD EscalationMs = 3 * 1000 + 500;
+constexpr UINT_PTR SafetyTimer = 7;
+constexpr UINT SafetyMs = 20000;
+constexpr int FileNameBox = 0x47C;
+const char *const Title = "Select File for export to";
+
+bool SafetyFired;
+
+INT_PTR Common(HWND d, UINT msg, WPARAM wp) {
+  if (msg == WM_INITDIALOG) {
+    SetTimer(d, SafetyTimer, SafetyMs, nullptr);
+    return TRUE;
+  }
+  if (msg == WM_TIMER && wp == SafetyTimer) {
+    SafetyFired = true;
+    EndDialog(d, -1);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// Goes when it is cancelled, like the platform's dialog.
+INT_PTR CALLBACK Obedient(HWND d, UINT msg, WPARAM wp, LPARAM) {
+  if (msg == WM_COMMAND && LOWORD(wp) == IDCANCEL) {
+    EndDialog(d, IDCANCEL);
+    return TRUE;
+  }
+  return Common(d, msg, wp);
+}
+
+// Ignores Cancel and every request to close.
+INT_PTR CALLBACK Stubborn(HWND d, UINT msg, WPARAM wp, LPARAM) {
+  if (msg == WM_COMMAND || msg == WM_CLOSE) return TRUE;
+  if (msg == WM_SYSCOMMAND && (wp & 0xFFF0) == SC_CLOSE) return TRUE;
+  return Common(d, msg, wp);
+}
+
+// A modal dialog as the autopilot knows the file dialog: its title and a
+// file-name box.
+INT_PTR ShowDialog(DLGPROC proc) {
+  alignas(4) WORD bytes[256] = {};
+  auto dialog = reinterpret_cast<DLGTEMPLATE *>(bytes);
+  dialog->style =
+      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME;
+  dialog->cdit = 1;
+  dialog->cx = 200;
+  dialog->cy = 60;
+  WORD *p = reinterpret_cast<WORD *>(dialog + 1);
+  *p++ = 0;  // no menu
+  *p++ = 0;  // the dialog class
+  p += MultiByteToWideChar(CP_ACP, 0, Title, -1, reinterpret_cast<WCHAR *>(p),
+                           64);
+  p = reinterpret_cast<WORD *>((reinterpret_cast<UINT_PTR>(p) + 3) & ~3u);
+  auto item = reinterpret_cast<DLGITEMTEMPLATE *>(p);
+  item->style = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL;
+  item->x = 10;
+  item->y = 10;
+  item->cx = 150;
+  item->cy = 14;
+  item->id = FileNameBox;
+  p = reinterpret_cast<WORD *>(item + 1);
+  *p++ = 0xFFFF;
+  *p++ = 0x0081;  // an edit control
+  *p++ = 0;       // no text
+  *p++ = 0;       // no creation data
+  SafetyFired = false;
+  return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog, nullptr,
+                                 proc, 0);
+}
+
+// Runs this thread's messages, as a command busy before its dialog would.
+void PumpFor(DWORD ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < ms) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+DialogPlan Plan() {
+  DialogPlan plan;
+  plan.Title = Title;
+  plan.Name = "C:\\history.ini";
+  plan.TimeoutMs = TimeoutMs;
+  return plan;
+}
+
+TEST(Autopilot, DialogAppearingAfterTheDeadlineIsCancelledAndReported) {
+  const DWORD start = GetTickCount();
+  ArmFileDialog(Plan());
+  PumpFor(TimeoutMs + 700);
+  const INT_PTR result = ShowDialog(Obedient);
+  const DialogReport report = FinishFileDialog();
+  const DWORD elapsed = GetTickCount() - start;
+  EXPECT_FALSE(SafetyFired) << "nothing answered the late dialog";
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_LT(elapsed, TimeoutMs + 700 + EscalationMs);
+  EXPECT_NE(report.Failure.find("appeared"), std::string::npos)
+      << report.Failure;
+  EXPECT_NE(report.Failure.find("late"), std::string::npos) << report.Failure;
+}
+
+TEST(Autopilot, DialogIgnoringCancelAndCloseIsEndedAndReported) {
+  const DWORD start = GetTickCount();
+  DialogPlan plan = Plan();
+  plan.Cancel = true;
+  ArmFileDialog(plan);
+  const INT_PTR result = ShowDialog(Stubborn);
+  const DialogReport report = FinishFileDialog();
+  const DWORD elapsed = GetTickCount() - start;
+  EXPECT_FALSE(SafetyFired) << "the stubborn dialog was left up";
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_LT(elapsed, TimeoutMs + EscalationMs);
+  EXPECT_TRUE(report.Seen);
+  EXPECT_EQ(report.Failure, "the dialog did not close in time");
+}
+
+TEST(Autopilot, CommandThatNeverReturnsEndsTheProcessWithAReport) {
+  EXPECT_EXIT(
+      {
+        ArmFileDialog(Plan());
+        Sleep(60000);  // blocked, with no message loop to answer anything
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(AutopilotHungExitCode),
+      "autopilot failed: the command with the dialog \"Select File for "
+      "export to\" had not returned");
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#!/usr/bin/python3
+"""The project's own verdicts fail on the faults they exist to catch: the
+round trip's comparison of transcripts, the refusal rule, the strict ctest
+run and the shipped files' checks, each fed the fault itself."""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+TOOLS = os.path.join(ROOT, "tools")
+# A UTF-8 locale, in which GNU grep would call a line with bytes above 127
+# binary and skip it.
+UTF8 = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
+UTF8["LANG"] = "C.UTF-8"
+
+ENTRIES = [
+    b"SELECT id, name FROM customers WHERE city = 'Oslo';",
+    b"SELECT o.id\\r\\n  FROM orders o;",
+    b"UPDATE settings SET value = 'a=b; [c]' WHERE key = \\\"mode\\\";",
+    b"  -- kept with its spaces  ",
+    b"INSERT INTO notes(text) VALUES ('caf\xe9 cr\xe8me');",
+]
+
+
+def transcript(entries, version=b"1.51.22", outcomes=(b"accepted", b"accepted")):
+    out = [b"editor version " + version + b", ANSI code page 1252"]
+    for name, outcome in zip((b"Pellor.dll", b"Dravik.dll"), outcomes):
+        out.append(b"installed /dist/" + name + b": " + outcome)
+    out.append(b"step: show")
+    out += [b"entry %d: \"%s\"" % (i + 1, e) for i, e in enumerate(entries)]
+    out.append(b"step: quit")
+    return b"\n".join(out) + b"\n"
+
+
+def history_file(count):
+    return b"[History]\r\nCount=%d\r\n" % count
+
+
+class Folder(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="checks ")
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def run_tool(self, *args, env=None):
+        return subprocess.run([sys.executable, *args], capture_output=True,
+                              env=env or UTF8, cwd=self.dir)
+
+
+class RoundTripVerdict(Folder):
+    def verdict(self, saved, loaded, file):
+        r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "history",
+                          self.write("save.log", saved), self.write("load.log", loaded),
+                          self.write("history.ini", file))
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    def test_identical_history_counts_every_entry_in_a_utf8_locale(self):
+        code, out = self.verdict(transcript(ENTRIES), transcript(ENTRIES), history_file(5))
+        self.assertEqual(code, 0, out)
+        self.assertIn("identical: yes (5 entries)", out)
+
+    def test_changed_entry_above_127_is_caught(self):
+        changed = ENTRIES[:4] + [ENTRIES[4].replace(b"\xe8", b"\xe9")]
+        code, out = self.verdict(transcript(ENTRIES), transcript(changed), history_file(5))
+        self.assertEqual(code, 1, out)
+        self.assertIn("entry 5 differs", out)
+
+    def test_lost_entry_is_caught(self):
+        code, out = self.verdict(transcript(ENTRIES), transcript(ENTRIES[:4]), history_file(5))
+        self.assertEqual(code, 1, out)
+        self.assertIn("5 entries were saved, 4 came back", out)
+
+    def test_file_count_other_than_the_entries_saved_is_caught(self):
+        code, out = self.verdict(transcript(ENTRIES), transcript(ENTRIES), history_file(4))
+        self.assertEqual(code, 1, out)
+        self.assertIn("Count=4", out)
+
+    def test_nothing_saved_is_no_success(self):
+        code, out = self.verdict(transcript([]), transcript([]), history_file(0))
+        self.assertEqual(code, 1, out)
+        self.assertIn("no entries", out)
+
+    def test_missing_history_file_is_caught(self):
+        saved = self.write("save.log", transcript(ENTRIES))
+        r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "history", saved, saved,
+                          os.path.join(self.dir, "never written.ini"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"not written", r.stdout)
+
+
+class RefusalVerdict(Folder):
+    def installs(self, version, outcomes):
+        r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs",
+                          self.write("save.log", transcript(ENTRIES, version, outcomes)))
+        return r.returncode, r.stdout.decode()
+
+    def test_library_refusing_a_new_enough_editor_fails_the_run(self):
+        code, out = self.installs(b"1.51.22", (b"accepted", b"refused"))
+        self.assertEqual(code, 1, out)
+        self.assertIn("Dravik.dll refused editor 1.51.22", out)
+
+    def test_library_accepting_an_old_editor_fails_the_run(self):
+        code, out = self.installs(b"1.51.21", (b"accepted", b"refused"))
+        self.assertEqual(code, 1, out)
+        self.assertIn("Pellor.dll accepted editor 1.51.21", out)
+
+    def test_refusal_is_the_result_only_for_an_old_editor(self):
+        for version in (b"1.51.21", b"1.50.99", b"0.99.99"):
+            code, out = self.installs(version, (b"refused", b"refused"))
+            self.assertEqual(code, 3, out)
+        code, out = self.installs(b"2.0.0", (b"accepted", b"accepted"))
+        self.assertEqual(code, 0, out)
+
+    def test_editor_that_never_started_fails_the_run(self):
+        r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs",
+                          self.write("save.log", b"err: cannot start\n"))
+        self.assertEqual(r.returncode, 1)
+
+
+class StrictCtest(Folder):
+    """tools/ctest-strict.py on a small project of its own."""
+
+    def project(self, tests):
+        lines = ["cmake_minimum_required(VERSION 3.20)", "project(p NONE)", "enable_testing()"]
+        lines += tests
+        self.write("CMakeLists.txt", "\n".join(lines).encode())
+        build = os.path.join(self.dir, "build")
+        subprocess.run(["cmake", "-S", self.dir, "-B", build], check=True,
+                       capture_output=True)
+        return build
+
+    def strict(self, build, *args):
+        r = self.run_tool(os.path.join(TOOLS, "ctest-strict.py"), "--test-dir", build, *args)
+        return r.returncode, (r.stdout + r.stderr).decode()
+
+    def test_skipped_test_fails_the_run_and_says_why(self):
+        build = self.project([
+            'add_test(NAME passes COMMAND true)',
+            'add_test(NAME skips COMMAND sh -c "echo no display here; exit 77")',
+            'set_tests_properties(skips PROPERTIES SKIP_RETURN_CODE 77)',
+        ])
+        code, out = self.strict(build)
+        self.assertNotEqual(code, 0, out)
+        self.assertIn("skips did not run", out)
+        self.assertIn("no display here", out)
+
+    def test_no_selected_test_fails_the_run(self):
+        build = self.project(['add_test(NAME passes COMMAND true)'])
+        code, out = self.strict(build, "-R", "nothing-matches")
+        self.assertNotEqual(code, 0, out)
+        self.assertIn("no test was selected", out)
+
+    def test_all_passing_is_a_pass(self):
+        build = self.project(['add_test(NAME passes COMMAND true)'])
+        code, out = self.strict(build)
+        self.assertEqual(code, 0, out)
+
+
+class ShippedFileChecks(Folder):
+    """tests/artifact_test.py on libraries damaged one way each."""
+
+    def test_a_fault_in_one_library_never_hides_a_fault_in_the_other(self):
+        import pefile
+        dist = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
+        # The same fault in both, so both fail the same check.
+        for name in ("Pellor.dll", "Dravik.dll"):
+            pe = pefile.PE(os.path.join(dist, name))
+            pe.OPTIONAL_HEADER.Subsystem = 3  # a console program's
+            pe.write(os.path.join(self.dir, name))
+        env = dict(UTF8, PLUGIN_DIST=self.dir)
+        r = self.run_tool(os.path.join(ROOT, "tests", "artifact_test.py"), env=env)
+        out = r.stderr.decode()
+        self.assertNotEqual(r.returncode, 0, out)
+        self.assertIn("Pellor.dll: not GUI", out)
+        self.assertIn("Dravik.dll: not GUI", out)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,80 @@
+// The long-path test forgives a crash only when it happened inside the
+// platform's own dialog call. Here the guard is fed each kind of crash,
+// through the stand-in dialog, and must tell them apart.
+#include <cstdlib>
+
+#include "tests/dialog_crash_guard.h"
+#include "tests/plugin_fixture.h"
+
+namespace {
+
+BOOL WINAPI CrashingDialog(void *) {
+  *static_cast<volatile int *>(nullptr) = 1;
+  return FALSE;
+}
+
+BOOL WINAPI ConfirmingDialog(void *record) {
+  auto r = static_cast<OPENFILENAMEA *>(record);
+  lstrcpynA(r->lpstrFile, "C:\\history.ini", r->nMaxFile);
+  return TRUE;
+}
+
+int __cdecl CrashingService(char *) {
+  *static_cast<volatile int *>(nullptr) = 1;
+  return 1;
+}
+
+class DialogCrashGuard : public PluginTest {
+ protected:
+  void Guard(DialogFunction dialog) {
+    if (!GuardDialogCalls(Plugin.Module, Library->DialogImport, dialog))
+      std::exit(4);
+  }
+};
+
+TEST_P(DialogCrashGuard, CrashInsideTheDialogCallIsThePlatforms) {
+  ASSERT_EQ(Install(Host), 0);
+  EXPECT_EXIT(
+      {
+        Guard(CrashingDialog);
+        Plugin.OnCall();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(PlatformDialogCrashed),
+      "inside the platform's dialog call");
+}
+
+TEST_P(DialogCrashGuard, CrashAfterTheDialogReturnedIsNotThePlatforms) {
+  OwnEntry(Host) = &CrashingService;
+  ASSERT_EQ(Install(Host), 0);
+  EXPECT_EXIT(
+      {
+        Guard(ConfirmingDialog);
+        Plugin.OnCall();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)),
+      "");
+}
+
+TEST_P(DialogCrashGuard, CrashInsideTheLibraryIsNotThePlatforms) {
+  // A service table the library cannot read: it faults before any dialog.
+  auto unreadable = static_cast<HostServices *>(
+      VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+  ASSERT_NE(unreadable, nullptr);
+  Host.Info.Services = unreadable;
+  ASSERT_EQ(Install(Host), 0);
+  EXPECT_EXIT(
+      {
+        Guard(CrashingDialog);
+        Plugin.OnCall();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)),
+      "");
+  VirtualFree(unreadable, 0, MEM_RELEASE);
+}
+
+FOR_BOTH_LIBRARIES(DialogCrashGuard);
+
+}  // namespace
