@@ -93,16 +93,13 @@ class Released(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.mkdtemp(prefix="release-test-")
+        cls.addClassCleanup(shutil.rmtree, cls.folder)
         cls.done = release(cls.folder, **cls.signing)
         if cls.done.returncode != 0:
             raise AssertionError(f"the release failed: {cls.done.stderr}")
         cls.archive = archive_in(cls.folder)
         cls.unpacked = os.path.join(cls.folder, "unpacked")
         unpack(cls.archive, cls.unpacked)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder)
 
     def member(self, name):
         with zipfile.ZipFile(self.archive) as z:
@@ -230,6 +227,7 @@ class SignedRelease(Released):
     @classmethod
     def setUpClass(cls):
         cls.keys = tempfile.mkdtemp(prefix="release-keys-")
+        cls.addClassCleanup(shutil.rmtree, cls.keys)
         cls.authority = signing_identity.Authority(cls.keys)
         p12 = cls.authority.identity("signer", "a passphrase with spaces")
         with signing_identity.TimestampServer(cls.authority) as server:
@@ -238,11 +236,6 @@ class SignedRelease(Released):
                            "HISTORY_SIGN_TIMESTAMP_URL": server.url}
             super().setUpClass()
         cls.timestamps = server.answered
-
-    @classmethod
-    def tearDownClass(cls):
-        super().tearDownClass()
-        shutil.rmtree(cls.keys)
 
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-in", path, "-CAfile", self.authority.pem,
@@ -312,6 +305,7 @@ class RefusedSigning(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.keys = tempfile.mkdtemp(prefix="release-keys-")
+        cls.addClassCleanup(shutil.rmtree, cls.keys)
         cls.authority = signing_identity.Authority(cls.keys)
         identity = cls.authority.identity
         day = signing_identity.DAY
@@ -321,14 +315,10 @@ class RefusedSigning(unittest.TestCase):
         cls.server = identity("server", "right", extensions="server_only")
         cls.keyless = identity("keyless", "right", with_key=False)
         cls.folder = tempfile.mkdtemp(prefix="release-previous-")
+        cls.addClassCleanup(shutil.rmtree, cls.folder)
         previous = release(cls.folder)
         assert previous.returncode == 0, previous.stderr
         cls.previous = contents(cls.folder)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.keys)
-        shutil.rmtree(cls.folder)
 
     def refused(self, expected, **signing):
         done = release(self.folder, **signing)
