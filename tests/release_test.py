@@ -1,0 +1,373 @@
+#!/usr/bin/python3
+"""The release a Windows user downloads (tools/release.py): what the
+archive holds, that its sums check, that it is reproducible, that signed
+copies verify and still are the same libraries, and that bad signing input
+is refused without touching the previous release.
+  release_test.py [unittest arguments, e.g. a class name]"""
+
+import glob
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+import pefile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+sys.path.insert(0, HERE)
+import signing_identity  # noqa: E402
+
+DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
+RELEASE = os.path.join(ROOT, "tools", "release.py")
+ARTIFACT_TEST = os.path.join(HERE, "artifact_test.py")
+LIBRARIES = ["Pellor.dll", "Dravik.dll"]
+GUIDE = "README.txt"
+SIGN_VARIABLES = ["HISTORY_SIGN_PKCS12", "HISTORY_SIGN_PASSWORD_FILE",
+                  "HISTORY_SIGN_PASSWORD", "HISTORY_SIGN_TIMESTAMP_URL"]
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def built(name):
+    return read(os.path.join(DIST, name))
+
+
+def block_version(data):
+    """The dotted fixed FileVersion of a library's version block."""
+    fixed = pefile.PE(data=data).VS_FIXEDFILEINFO[0]
+    ms, ls = fixed.FileVersionMS, fixed.FileVersionLS
+    return f"{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}"
+
+
+def environment(**signing):
+    env = {k: v for k, v in os.environ.items() if k not in SIGN_VARIABLES}
+    env.update(signing)
+    return env
+
+
+def release(folder, **signing):
+    """Runs the release into FOLDER, with the built libraries copied there
+    first unless FOLDER already has its own."""
+    for name in LIBRARIES:
+        if not os.path.exists(os.path.join(folder, name)):
+            shutil.copy(os.path.join(DIST, name), folder)
+    return subprocess.run([sys.executable, RELEASE, "--dist", folder], capture_output=True,
+                          text=True, env=environment(**signing))
+
+
+def archive_in(folder):
+    found = glob.glob(os.path.join(folder, "history-plugins-*-win32.zip"))
+    assert len(found) == 1, f"{folder} holds {len(found)} archives"
+    return found[0]
+
+
+def unpack(archive, folder):
+    with zipfile.ZipFile(archive) as z:
+        z.extractall(folder)
+
+
+def sha256sum_check(folder):
+    return subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=folder, capture_output=True,
+                          text=True, env=dict(os.environ, LC_ALL="C"))
+
+
+def contents(folder):
+    """Every file in FOLDER and its bytes: what a refused release must keep."""
+    return {name: read(os.path.join(folder, name)) for name in sorted(os.listdir(folder))}
+
+
+class Released(unittest.TestCase):
+    """A folder with the built libraries and a release made from them."""
+
+    signing = {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="release-test-")
+        cls.addClassCleanup(shutil.rmtree, cls.folder)
+        cls.done = release(cls.folder, **cls.signing)
+        if cls.done.returncode != 0:
+            raise AssertionError(f"the release failed: {cls.done.stderr}")
+        cls.archive = archive_in(cls.folder)
+        cls.unpacked = os.path.join(cls.folder, "unpacked")
+        unpack(cls.archive, cls.unpacked)
+
+    def member(self, name):
+        with zipfile.ZipFile(self.archive) as z:
+            return z.read(name)
+
+    def guide(self):
+        return self.member(GUIDE).decode("utf-8")
+
+    def check_sums_as_a_user_would(self):
+        # The user's folder: the archive, SHA256SUMS, the unpacked files.
+        for name in [os.path.basename(self.archive), "SHA256SUMS"]:
+            shutil.copy(os.path.join(self.folder, name), self.unpacked)
+        checked = sha256sum_check(self.unpacked)
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        listed = sorted(checked.stdout.splitlines())
+        self.assertEqual(listed, sorted([os.path.basename(self.archive) + ": OK",
+                                         "Pellor.dll: OK", "Dravik.dll: OK"]))
+
+
+class UnsignedRelease(Released):
+    def test_command_says_the_release_is_unsigned(self):
+        self.assertIn("Unsigned release", self.done.stdout)
+
+    def test_archive_holds_both_libraries_and_the_guide_at_its_root_and_nothing_else(self):
+        with zipfile.ZipFile(self.archive) as z:
+            self.assertEqual(z.namelist(), ["Pellor.dll", "Dravik.dll", GUIDE])
+            self.assertIsNone(z.testzip(), "a member fails its CRC")
+            for info in z.infolist():
+                # Fixed, or two builds of one commit would differ.
+                self.assertEqual(info.date_time, (1980, 1, 1, 0, 0, 0), info.filename)
+                self.assertEqual(info.external_attr >> 16, 0o100644, info.filename)
+                self.assertEqual(info.create_system, 3, info.filename)
+                self.assertEqual(info.extra, b"", info.filename)
+        self.assertEqual(sorted(os.listdir(self.folder)),
+                         sorted(LIBRARIES + ["SHA256SUMS", os.path.basename(self.archive),
+                                             "unpacked"]),
+                         "the release left something else behind")
+
+    def test_libraries_in_the_archive_are_the_built_ones_byte_for_byte(self):
+        for name in LIBRARIES:
+            self.assertEqual(self.member(name), built(name), f"{name} in the archive")
+            self.assertEqual(read(os.path.join(self.folder, name)), built(name),
+                             f"the release changed {name} beside it")
+
+    def test_name_and_guide_give_the_version_of_the_libraries(self):
+        versions = {block_version(built(name)) for name in LIBRARIES}
+        self.assertEqual(len(versions), 1, f"the two libraries differ: {versions}")
+        version = versions.pop()
+        self.assertEqual(os.path.basename(self.archive), f"history-plugins-{version}-win32.zip")
+        guide = self.guide()
+        self.assertEqual(re.findall(r"\d+\.\d+\.\d+\.\d+", guide.split("\n")[0]), [version],
+                         "the guide's title names another version")
+        self.assertEqual(set(re.findall(r"history-plugins-([\d.]+)-win32", guide)), {version})
+
+    def test_guide_tells_a_windows_user_what_each_file_does_and_how_to_check_it(self):
+        raw = self.member(GUIDE)
+        self.assertNotIn(b"@", raw, "a placeholder was left in the guide")
+        self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"), "a line ends without CR")
+        guide = self.guide()
+        for needed in ["Pellor.dll", "\"Save history\"", "Dravik.dll", "\"Load history\"",
+                       "1.51.22", "plug-in folder", "certutil -hashfile", "Get-FileHash",
+                       "sha256sum -c SHA256SUMS", "not signed"]:
+            self.assertIn(needed, guide)
+
+    def test_sums_check_as_sha256sum_reads_them(self):
+        checked = sha256sum_check(self.folder)
+        self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+        self.check_sums_as_a_user_would()
+
+    def test_libraries_whose_version_block_disagrees_with_the_header_are_not_packed(self):
+        signature = bytes.fromhex("bd04effe")  # VS_FIXEDFILEINFO begins with it
+        damages = {
+            "fixed": lambda d: d.replace(signature + bytes.fromhex("00000100 00000100"),
+                                         signature + bytes.fromhex("00000100 01000100"), 1),
+            "string": lambda d: d.replace("1, 00, 00, 0".encode("utf-16-le"),
+                                          "1, 00, 01, 0".encode("utf-16-le"), 1),
+        }
+        for kind, damage in damages.items():
+            with self.subTest(kind), tempfile.TemporaryDirectory() as folder:
+                for name in LIBRARIES:
+                    shutil.copy(os.path.join(DIST, name), folder)
+                path = os.path.join(folder, "Dravik.dll")
+                damaged = damage(read(path))
+                self.assertNotEqual(damaged, read(path), "the test damaged nothing")
+                with open(path, "wb") as f:
+                    f.write(damaged)
+                done = release(folder)
+                self.assertNotEqual(done.returncode, 0, done.stdout)
+                self.assertIn("Dravik.dll", done.stderr)
+                self.assertIn("is not 1.0.0.0", done.stderr)
+                self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
+
+
+class Reproducible(unittest.TestCase):
+    def test_same_commit_in_another_folder_gives_the_same_archive_and_sums(self):
+        with tempfile.TemporaryDirectory(prefix="release-copy-") as top:
+            # Another name, another depth, and a space.
+            copy = os.path.join(top, "a copy", "of the", "plug-ins")
+            listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
+            self.assertEqual(listed.returncode, 0, "the copy is made of the files git tracks, "
+                             f"and git cannot list them: {listed.stderr.decode()}")
+            tracked = listed.stdout.decode().split("\0")
+            for name in filter(None, tracked):
+                os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
+                shutil.copy(os.path.join(ROOT, name), os.path.join(copy, name))
+            env = environment()
+            # Only the two libraries are built; release.sh keeps this setting.
+            subprocess.run(["cmake", "--preset", "default", "-DBUILD_TESTING=OFF"], cwd=copy,
+                           env=env, check=True, capture_output=True)
+            there = subprocess.run(["./release.sh"], cwd=copy, env=env, capture_output=True,
+                                   text=True)
+            self.assertEqual(there.returncode, 0, there.stdout + there.stderr)
+
+            here = os.path.join(top, "here")
+            os.mkdir(here)
+            done = release(here)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            theirs = os.path.join(copy, "dist")
+            for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
+                self.assertEqual(read(os.path.join(theirs, name)), read(os.path.join(here, name)),
+                                 f"{name} differs between the two folders")
+
+
+class SignedRelease(Released):
+    @classmethod
+    def setUpClass(cls):
+        cls.keys = tempfile.mkdtemp(prefix="release-keys-")
+        cls.addClassCleanup(shutil.rmtree, cls.keys)
+        cls.authority = signing_identity.Authority(cls.keys)
+        p12 = cls.authority.identity("signer", "a passphrase with spaces")
+        with signing_identity.TimestampServer(cls.authority) as server:
+            cls.signing = {"HISTORY_SIGN_PKCS12": p12,
+                           "HISTORY_SIGN_PASSWORD_FILE": os.path.join(cls.keys, "signer.pass"),
+                           "HISTORY_SIGN_TIMESTAMP_URL": server.url}
+            super().setUpClass()
+        cls.timestamps = server.answered
+
+    def verify(self, path):
+        return subprocess.run(["osslsigncode", "verify", "-in", path, "-CAfile", self.authority.pem,
+                               "-TSA-CAfile", self.authority.pem], capture_output=True, text=True)
+
+    def test_both_libraries_verify_with_their_timestamp_and_a_damaged_one_does_not(self):
+        self.assertEqual(self.timestamps, 2, "the timestamp server was not asked once per library")
+        for name in LIBRARIES:
+            path = os.path.join(self.unpacked, name)
+            checked = self.verify(path)
+            self.assertEqual(checked.returncode, 0, f"{name}: {checked.stdout}{checked.stderr}")
+            self.assertIn("Message digest algorithm  : SHA256", checked.stdout)
+            self.assertIn("Timestamp Server Signature verification: ok", checked.stdout)
+        damaged = os.path.join(self.folder, "damaged.dll")
+        data = bytearray(self.member("Pellor.dll"))
+        data[0x500] ^= 0x01  # inside the code
+        with open(damaged, "wb") as f:
+            f.write(data)
+        self.assertNotEqual(self.verify(damaged).returncode, 0,
+                            "osslsigncode accepted a signed library changed after signing")
+        os.unlink(damaged)
+
+    def test_signed_libraries_keep_exports_imports_version_block_and_hardening(self):
+        checked = subprocess.run([sys.executable, ARTIFACT_TEST], capture_output=True, text=True,
+                                 env=dict(os.environ, PLUGIN_DIST=self.unpacked, PLUGIN_SIGNED="1"))
+        self.assertEqual(checked.returncode, 0, checked.stderr)
+        self.assertRegex(checked.stderr, r"Ran [1-9]\d* tests", "the checks did not run")
+        for name in LIBRARIES:  # the image itself as long as the unsigned file
+            self.assertIn(f"{name}: {len(built(name))} bytes before the signature", checked.stderr)
+
+    def test_signed_libraries_have_a_valid_pe_checksum(self):
+        for name in LIBRARIES:
+            pe = pefile.PE(data=self.member(name))
+            self.assertNotEqual(pe.OPTIONAL_HEADER.CheckSum, 0, name)
+            self.assertTrue(pe.verify_checksum(), f"{name}: the loader would see a bad checksum")
+
+    def test_built_libraries_stay_unsigned_and_only_the_archive_holds_signed_ones(self):
+        for name in LIBRARIES:
+            self.assertEqual(read(os.path.join(self.folder, name)), built(name), name)
+            self.assertEqual(len(built(name)), 5120, name)
+            self.assertNotEqual(self.member(name), built(name), f"{name} in the archive")
+
+    def test_guide_names_the_signer_and_how_to_check_the_signature(self):
+        guide = self.guide()
+        self.assertIn("signature (SHA-256) by \"History plug-ins test signer\"", guide)
+        self.assertIn("Get-AuthenticodeSignature", guide)
+        self.assertNotIn("not signed", guide)
+        self.assertIn("as \"History plug-ins test signer\"", self.done.stdout)
+
+    def test_sums_are_those_of_the_signed_libraries(self):
+        self.check_sums_as_a_user_would()
+
+    def test_certificate_file_without_a_password_signs_too(self):
+        p12 = self.authority.identity("open", "")
+        with tempfile.TemporaryDirectory() as folder:
+            done = release(folder, HISTORY_SIGN_PKCS12=p12, HISTORY_SIGN_PASSWORD="")
+            self.assertEqual(done.returncode, 0, done.stderr)
+            unpack(archive_in(folder), folder)
+            checked = self.verify(os.path.join(folder, "Pellor.dll"))
+            self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
+
+
+class RefusedSigning(unittest.TestCase):
+    """Each bad input is refused with a message that says what is wrong, and
+    the previous release stays byte for byte, with nothing beside it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.keys = tempfile.mkdtemp(prefix="release-keys-")
+        cls.addClassCleanup(shutil.rmtree, cls.keys)
+        cls.authority = signing_identity.Authority(cls.keys)
+        identity = cls.authority.identity
+        day = signing_identity.DAY
+        cls.good = identity("good", "right")
+        cls.expired = identity("expired", "right", not_before=-3 * day, not_after=-day)
+        cls.early = identity("early", "right", not_before=day, not_after=3 * day)
+        cls.server = identity("server", "right", extensions="server_only")
+        cls.keyless = identity("keyless", "right", with_key=False)
+        cls.folder = tempfile.mkdtemp(prefix="release-previous-")
+        cls.addClassCleanup(shutil.rmtree, cls.folder)
+        previous = release(cls.folder)
+        assert previous.returncode == 0, previous.stderr
+        cls.previous = contents(cls.folder)
+
+    def refused(self, expected, **signing):
+        done = release(self.folder, **signing)
+        self.assertNotEqual(done.returncode, 0, f"released anyway: {done.stdout}")
+        self.assertRegex(done.stderr, expected)
+        self.assertIn("nothing was written", done.stderr)
+        self.assertNotIn("Wrote", done.stdout)
+        self.assertEqual(contents(self.folder), self.previous,
+                         "the previous release was changed or something was left beside it")
+
+    def test_wrong_password(self):
+        self.refused(r"wrong password for the certificate file .*good\.p12",
+                     HISTORY_SIGN_PKCS12=self.good, HISTORY_SIGN_PASSWORD="wrong")
+
+    def test_certificate_not_for_code_signing(self):
+        self.refused(r"is not for code signing .*TLS Web Server Authentication",
+                     HISTORY_SIGN_PKCS12=self.server, HISTORY_SIGN_PASSWORD="right")
+
+    def test_expired_certificate(self):
+        self.refused(r"certificate \"History plug-ins test signer\" has expired",
+                     HISTORY_SIGN_PKCS12=self.expired, HISTORY_SIGN_PASSWORD="right")
+
+    def test_certificate_not_valid_yet(self):
+        self.refused(r"is not valid yet",
+                     HISTORY_SIGN_PKCS12=self.early, HISTORY_SIGN_PASSWORD="right")
+
+    def test_unreachable_timestamp_server(self):
+        with socket.socket() as s:  # a port nobody listens on
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        url = f"http://127.0.0.1:{port}/"
+        self.refused(rf"timestamp server {re.escape(url)} cannot be reached: .*refused",
+                     HISTORY_SIGN_PKCS12=self.good, HISTORY_SIGN_PASSWORD="right",
+                     HISTORY_SIGN_TIMESTAMP_URL=url)
+
+    def test_missing_certificate_file_or_password(self):
+        missing = os.path.join(self.keys, "no such file.p12")
+        self.refused(r"certificate file .*no such file\.p12 \(HISTORY_SIGN_PKCS12\) cannot be read",
+                     HISTORY_SIGN_PKCS12=missing, HISTORY_SIGN_PASSWORD="right")
+        self.refused(r"no password is", HISTORY_SIGN_PKCS12=self.good)
+        self.refused(r"HISTORY_SIGN_PASSWORD_FILE is set but HISTORY_SIGN_PKCS12 is not",
+                     HISTORY_SIGN_PASSWORD_FILE=os.path.join(self.keys, "good.pass"))
+
+    def test_file_that_is_not_a_certificate_or_holds_no_key(self):
+        self.refused(r"is not a PKCS#12 file",
+                     HISTORY_SIGN_PKCS12=self.authority.pem, HISTORY_SIGN_PASSWORD="right")
+        self.refused(r"keyless\.p12 holds no private key",
+                     HISTORY_SIGN_PKCS12=self.keyless, HISTORY_SIGN_PASSWORD="right")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

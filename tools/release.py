@@ -1,0 +1,204 @@
+#!/usr/bin/python3
+"""Packs the built libraries into the release a Windows user downloads:
+DIST/history-plugins-VERSION-win32.zip (Pellor.dll, Dravik.dll and a guide,
+all at the root) and DIST/SHA256SUMS. The unsigned archive is reproducible
+byte for byte. Signs copies of both libraries (Authenticode, SHA-256) first
+when the environment names a code-signing certificate (release_signing.py):
+
+  HISTORY_SIGN_PKCS12          the PKCS#12 file (.p12 or .pfx)
+  HISTORY_SIGN_PASSWORD_FILE   a file holding its password, or
+  HISTORY_SIGN_PASSWORD        the password itself
+  HISTORY_SIGN_TIMESTAMP_URL   an RFC 3161 timestamp server (optional)
+
+The password never appears on a command line. Whatever fails, nothing is
+half-written: the previous release in DIST stays as it was.
+  release.py [--dist DIR]"""
+
+import argparse
+import hashlib
+import io
+import os
+import re
+import sys
+import tempfile
+import time
+import zipfile
+
+import pefile
+
+from release_signing import Refused, sign_libraries, signing_request
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+VERSION_HEADER = os.path.join(ROOT, "resources", "version.h")
+GUIDE = os.path.join(ROOT, "resources", "release-guide.txt")
+LIBRARIES = ["Pellor.dll", "Dravik.dll"]
+GUIDE_NAME = "README.txt"
+
+# Fixed, so the same libraries always give the same archive bytes: the
+# earliest time a zip can hold, regular files readable by everyone.
+ZIP_TIME = (1980, 1, 1, 0, 0, 0)
+ZIP_UNIX = 3
+ZIP_FILE_MODE = 0o100644
+
+def header_version(path=VERSION_HEADER):
+    with open(path, encoding="ascii") as f:
+        text = f.read()
+    match = re.search(r"^#define PLUGIN_VERSION_NUMBERS\s+(\d+)\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*(\d+)\s*$",
+                      text, re.MULTILINE)
+    if not match:
+        raise Refused(f"{path} has no PLUGIN_VERSION_NUMBERS line of four numbers")
+    version = tuple(int(n) for n in match.groups())
+    if any(n > 0xFFFF for n in version):
+        raise Refused(f"{path}: each part of PLUGIN_VERSION_NUMBERS must be at most 65535")
+    return version
+
+
+def dotted(version):
+    return ".".join(str(n) for n in version)
+
+
+def library_versions(data):
+    """The versions a library's version block states: the fixed file and
+    product versions, and the FileVersion and ProductVersion strings."""
+    pe = pefile.PE(data=data)
+    if not hasattr(pe, "VS_FIXEDFILEINFO"):
+        return {}
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    found = {"fixed FileVersion": split(fixed.FileVersionMS, fixed.FileVersionLS),
+             "fixed ProductVersion": split(fixed.ProductVersionMS, fixed.ProductVersionLS)}
+    for info in pe.FileInfo[0]:
+        if info.Key != b"StringFileInfo":
+            continue
+        for table in info.StringTable:
+            for key in (b"FileVersion", b"ProductVersion"):
+                text = table.entries.get(key, b"").decode("ascii", "replace")
+                numbers = [part.strip() for part in text.split(",")]
+                found[f"{key.decode()} string \"{text}\""] = (
+                    tuple(int(n) for n in numbers) if all(n.isdigit() for n in numbers) else text)
+    return found
+
+
+def check_version(name, data, version):
+    found = library_versions(data)
+    if not found:
+        raise Refused(f"{name} carries no version block")
+    for what, value in found.items():
+        if value != version:
+            mend = ("make PLUGIN_VERSION_TEXT say the same and rebuild" if "string" in what
+                    else "rebuild it (./release.sh does)")
+            raise Refused(f"{name}: its {what} is not {dotted(version)}, the version in "
+                          f"resources/version.h; {mend}")
+
+
+def guide(version, signer):
+    with open(GUIDE, encoding="ascii") as f:
+        text = f.read()
+    if signer:
+        signature = (
+            "Signature\n"
+            "---------\n"
+            f"Both libraries carry an Authenticode signature (SHA-256) by \"{signer}\".\n"
+            "Check it before copying them: right-click the file, Properties, Digital\n"
+            "Signatures, Details (\"This digital signature is OK\"), or in PowerShell:\n"
+            "  Get-AuthenticodeSignature .\\Pellor.dll, .\\Dravik.dll\n"
+            "where Status must read Valid.\n")
+    else:
+        signature = (
+            "Signature\n"
+            "---------\n"
+            "This release is not signed: Windows names no publisher for the two\n"
+            "libraries. Rely on the SHA-256 sums above.\n")
+    text = text.replace("@VERSION@", dotted(version)).replace("@SIGNATURE@\n", signature)
+    return text.replace("\n", "\r\n").encode("utf-8")
+
+
+def zip_bytes(members):
+    """The archive of MEMBERS (name, bytes) in the order given, each at the
+    root with the same time and permissions wherever it is built."""
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as archive:
+        for name, data in members:
+            info = zipfile.ZipInfo(name, ZIP_TIME)
+            info.create_system = ZIP_UNIX
+            info.external_attr = ZIP_FILE_MODE << 16
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, data, compresslevel=9)
+    return buffer.getvalue()
+
+
+def sums(files):
+    return "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
+
+
+def replace_all(dist, outputs):
+    """Writes every output to a temporary file beside its target, then puts
+    them in place; a failure before that leaves DIST as it was."""
+    written = []
+    try:
+        for name, data in outputs:
+            fd, temporary = tempfile.mkstemp(dir=dist, prefix=f".{name}.")
+            written.append((temporary, os.path.join(dist, name)))
+            with os.fdopen(fd, "wb") as f:
+                f.write(data)
+                f.flush()
+                os.fsync(f.fileno())
+            os.chmod(temporary, 0o644)
+        for temporary, target in written:
+            os.replace(temporary, target)
+    finally:
+        for temporary, _ in written:
+            if os.path.exists(temporary):
+                os.unlink(temporary)
+
+
+def release(dist, environ, now):
+    version = header_version()
+    request = signing_request(environ)
+    libraries = {}
+    for name in LIBRARIES:
+        path = os.path.join(dist, name)
+        try:
+            with open(path, "rb") as f:
+                libraries[name] = f.read()
+        except OSError as e:
+            raise Refused(f"{path} cannot be read ({e.strerror}): build the libraries first "
+                          f"(./release.sh does)")
+        check_version(name, libraries[name], version)
+
+    signer = None
+    if request:
+        libraries, signer = sign_libraries(libraries, request, now)
+        for name, data in libraries.items():
+            check_version(f"the signed {name}", data, version)
+    else:
+        print("Unsigned release: no code-signing certificate was given (set "
+              "HISTORY_SIGN_PKCS12 and its password to sign; see README.md, Releases).")
+
+    archive_name = f"history-plugins-{dotted(version)}-win32.zip"
+    archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer))])
+    listing = sums([(archive_name, archive), *libraries.items()])
+    replace_all(dist, [(archive_name, archive), ("SHA256SUMS", listing.encode("ascii"))])
+    shown = os.path.relpath(dist)
+    print(f"Wrote {os.path.join(shown, archive_name)} ({len(archive)} bytes, "
+          f"{'signed' if signer else 'unsigned'}) and {os.path.join(shown, 'SHA256SUMS')}:")
+    print(listing, end="")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--dist", default=os.path.join(ROOT, "dist"),
+                        help="folder of the built libraries, where the release is written")
+    args = parser.parse_args()
+    try:
+        release(args.dist, os.environ, time.time())
+    except Refused as e:
+        print(f"release: {e}", file=sys.stderr)
+        print("release: nothing was written; the previous release, if any, is as it was",
+              file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
