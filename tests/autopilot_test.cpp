@@ -104,32 +104,26 @@ DialogPlan Plan() {
 }
 
 TEST(Autopilot, DialogAppearingAfterTheDeadlineIsCancelledAndReported) {
-  const DWORD start = GetTickCount();
   ArmFileDialog(Plan());
   PumpFor(TimeoutMs + 700);
   const INT_PTR result = ShowDialog(Obedient);
   const DialogReport report = FinishFileDialog();
-  const DWORD elapsed = GetTickCount() - start;
   EXPECT_FALSE(SafetyFired) << "nothing answered the late dialog";
   EXPECT_EQ(result, IDCANCEL);
-  EXPECT_LT(elapsed, SafetyMs);
   EXPECT_NE(report.Failure.find("appeared"), std::string::npos)
       << report.Failure;
   EXPECT_NE(report.Failure.find("late"), std::string::npos) << report.Failure;
 }
 
 TEST(Autopilot, DialogIgnoringCancelAndCloseIsEndedAndReported) {
-  const DWORD start = GetTickCount();
   DialogPlan plan = Plan();
   plan.Cancel = true;
   plan.TimeoutMs = 5000;  // seen, and cancelled in vain, before the deadline
   ArmFileDialog(plan);
   const INT_PTR result = ShowDialog(Stubborn);
   const DialogReport report = FinishFileDialog();
-  const DWORD elapsed = GetTickCount() - start;
   EXPECT_FALSE(SafetyFired) << "the stubborn dialog was left up";
   EXPECT_EQ(result, IDCANCEL);
-  EXPECT_LT(elapsed, SafetyMs);
   EXPECT_TRUE(report.Seen);
   EXPECT_EQ(report.Failure.find("the dialog did not close in time"), 0u)
       << report.Failure;
