@@ -10,7 +10,9 @@
 // with it (a menu beside its owner); empty rectangles are ignored.
 RECT WindowArea(HWND first, HWND second = nullptr);
 
-// Reads `area` of the screen, clipped to the screen, into `path`. Fills
-// `error` and returns false when nothing could be read or written.
+// Reads `area` of the screen, clipped to the screen, into `path`. The area
+// is a window's (with its menu, if any) and must show the window's title
+// bar at its top. Fills `error` and returns false when nothing could be
+// read or written, or when the title bar is missing (nothing is written).
 bool SaveScreenArea(const RECT &area, const std::string &path,
                     std::string &error);
