@@ -328,8 +328,9 @@ void CreateMainWindow(HINSTANCE instance) {
               WS_TABSTOP | WS_VSCROLL | LBS_NODATA | LBS_OWNERDRAWFIXED |
                   LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT,
               WS_EX_CLIENTEDGE, ListId);
-  App.Status = Control("STATIC", "Ready", SS_LEFTNOWORDWRAP | SS_NOPREFIX,
-                       WS_EX_STATICEDGE, StatusId);
+  App.Status =
+      Control("STATIC", "Type a statement, F5 runs it",
+              SS_LEFTNOWORDWRAP | SS_NOPREFIX, WS_EX_STATICEDGE, StatusId);
   RECT client;
   GetClientRect(App.Window, &client);
   Layout(client.right, client.bottom);
