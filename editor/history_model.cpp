@@ -94,29 +94,27 @@ int ServiceFailed(const char *what, const char *why) noexcept {
   return 0;
 }
 
-// The two services the plug-ins call, with the caller removing the argument.
-int __cdecl ExportHistory(char *path) {
+// Runs a service's work so that nothing it throws gets out.
+int Guarded(int (*work)(const char *), const char *path,
+            const char *failed) noexcept {
   try {
-    return SaveToFile(path);
+    return work(path);
   } catch (const std::bad_alloc &) {
-    return ServiceFailed("History not saved", "not enough memory");
+    return ServiceFailed(failed, "not enough memory");
   } catch (const std::exception &e) {
-    return ServiceFailed("History not saved", e.what());
+    return ServiceFailed(failed, e.what());
   } catch (...) {
-    return ServiceFailed("History not saved", "an unexpected error");
+    return ServiceFailed(failed, "an unexpected error");
   }
 }
 
+// The two services the plug-ins call, with the caller removing the argument.
+int __cdecl ExportHistory(char *path) {
+  return Guarded(SaveToFile, path, "History not saved");
+}
+
 int __cdecl ImportHistory(char *path) {
-  try {
-    return LoadFromFile(path);
-  } catch (const std::bad_alloc &) {
-    return ServiceFailed("History not loaded", "not enough memory");
-  } catch (const std::exception &e) {
-    return ServiceFailed("History not loaded", e.what());
-  } catch (...) {
-    return ServiceFailed("History not loaded", "an unexpected error");
-  }
+  return Guarded(LoadFromFile, path, "History not loaded");
 }
 
 bool Blank(const std::string &s) {
