@@ -29,7 +29,9 @@ fail() {
 
 "$build/wine-run" --start || exit $?
 echo "== Editor 1: save the history"
-run "$@" --script "show; save $W; quit" >"$work/save.log"
+# A fresh history of statements run as a person would type them: one of
+# several lines, one with a ";" and quotes inside, one with bytes above 127.
+run "$@" --script "clear; run SELECT id, name FROM customers WHERE city = 'Oslo'\\;; run SELECT o.id, SUM(l.amount)\\r\\n  FROM orders o\\r\\n  JOIN lines l ON l.order_id = o.id\\r\\n GROUP BY o.id\\;; run UPDATE settings SET value = 'a=b\\; [c]' WHERE key = \"mode\"\\;; run INSERT INTO notes(text) VALUES ('caf\\xE9 cr\\xE8me')\\;; show; save $W; quit" >"$work/save.log"
 transcript show "$work/save.log"
 transcript installs "$work/save.log"
 case $? in
