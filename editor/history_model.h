@@ -45,7 +45,7 @@ void ClearHistory();
 double NowMs();
 
 #ifdef EDITOR_TEST_FAULTS
-// Test builds only: the named service throws this many bytes' worth of
-// allocation failure at its next call, as a history too large would.
+// Test builds only: the named service throws std::bad_alloc at its next
+// call, as it would were memory to run out.
 void ThrowInNextService(const std::string &service);
 #endif
