@@ -21,6 +21,8 @@ have xvfb-run || need+=(xvfb xauth)
 have osslsigncode || need+=(osslsigncode)
 have openssl || need+=(openssl)
 dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
+# Wine's own fonts: without them the pictures' title bar buttons show letters.
+[ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 
 [ ${#need[@]} -eq 0 ] && exit 0
 
