@@ -21,13 +21,13 @@ editor() {  # editor [--host-version V] SCRIPT
   echo "--- transcript ($case_name)"; cat "$log"
 }
 expect() {  # the transcript holds this line
-  grep -aqxF -- "$1" "$log" || { echo "MISSING: $1"; failures=$((failures + 1)); }
+  grep -aqxF -- "$1" "$log" || { printf 'MISSING: %s\n' "$1"; failures=$((failures + 1)); }
 }
 expect_re() {  # some transcript line matches this extended expression
-  grep -aqE -- "$1" "$log" || { echo "MISSING: /$1/"; failures=$((failures + 1)); }
+  grep -aqE -- "$1" "$log" || { printf 'MISSING: /%s/\n' "$1"; failures=$((failures + 1)); }
 }
 refuse() {  # the transcript holds no line containing this
-  ! grep -aqF -- "$1" "$log" || { echo "UNEXPECTED: $1"; failures=$((failures + 1)); }
+  ! grep -aqF -- "$1" "$log" || { printf 'UNEXPECTED: %s\n' "$1"; failures=$((failures + 1)); }
 }
 shown() {  # shown N: the lines the Nth "show" step printed
   awk -v n="$1" '/^step: /{ k += ($0 == "step: show"); on = ($0 == "step: show" && k == n); next }
