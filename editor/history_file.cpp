@@ -59,34 +59,7 @@ bool Unescape(std::string_view quoted, std::string &out) {
       out += c;
       continue;
     }
-    if (++i == body.size()) return false;
-    switch (body[i]) {
-      case '\\':
-        out += '\\';
-        break;
-      case '"':
-        out += '"';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'x': {
-        if (i + 2 >= body.size()) return false;
-        int hi = HexDigit(body[i + 1]), lo = HexDigit(body[i + 2]);
-        if (hi < 0 || lo < 0) return false;
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        break;
-      }
-      default:
-        return false;
-    }
+    if (++i == body.size() || !ReadEscape(body, i, '"', out)) return false;
   }
   return true;
 }
@@ -109,6 +82,36 @@ bool ParseCount(std::string_view digits, size_t &count) {
 }
 
 }  // namespace
+
+bool ReadEscape(std::string_view text, size_t &at, char quote,
+                std::string &out) {
+  switch (const char c = text[at]) {
+    case '\\':
+      out += '\\';
+      return true;
+    case 'n':
+      out += '\n';
+      return true;
+    case 'r':
+      out += '\r';
+      return true;
+    case 't':
+      out += '\t';
+      return true;
+    case 'x': {
+      if (at + 2 >= text.size()) return false;
+      const int hi = HexDigit(text[at + 1]), lo = HexDigit(text[at + 2]);
+      if (hi < 0 || lo < 0) return false;
+      out += static_cast<char>(hi * 16 + lo);
+      at += 2;
+      return true;
+    }
+    default:
+      if (c != quote) return false;
+      out += c;
+      return true;
+  }
+}
 
 std::string QuoteEntry(std::string_view entry) {
   std::string out;

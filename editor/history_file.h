@@ -27,6 +27,13 @@ std::string FormatHistory(const History &history);
 // One entry as it stands in the file: quoted and escaped, on one line.
 std::string QuoteEntry(std::string_view entry);
 
+// Reads the escape whose letter stands at text[at], just after its
+// backslash: \\ \n \r \t, \xHH in either case, or `quote` for itself.
+// Appends its byte to out and leaves `at` on the escape's last character;
+// false when it is none of these or is cut short.
+bool ReadEscape(std::string_view text, size_t &at, char quote,
+                std::string &out);
+
 // On success fills history and returns true; otherwise leaves it alone and
 // says why in error, in words for the status line.
 bool ParseHistory(std::string_view text, History &history, std::string &error);

@@ -1,15 +1,6 @@
 #include "editor/script_text.h"
 
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
+#include "editor/history_file.h"
 
 std::vector<std::string> SplitScript(const std::string &script) {
   std::vector<std::string> steps;
@@ -46,36 +37,14 @@ bool UnescapeText(const std::string &text, std::string &out,
       return false;
     }
     const char c = text[i];
-    switch (c) {
-      case '\\':
-      case ';':
-        out += c;
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'x': {
-        const int hi = i + 2 < text.size() ? HexDigit(text[i + 1]) : -1;
-        const int lo = hi >= 0 ? HexDigit(text[i + 2]) : -1;
-        if (lo < 0 || (hi == 0 && lo == 0)) {
-          error =
-              "\\x wants two hex digits, not 00, at byte " + std::to_string(i);
-          return false;
-        }
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        break;
-      }
-      default:
-        error = "unknown escape \\" + std::string(1, c) + " at byte " +
-                std::to_string(i);
-        return false;
+    const size_t at = i;
+    // NUL would end the statement where the editor hands it on.
+    if (!ReadEscape(text, i, ';', out) || (c == 'x' && out.back() == '\0')) {
+      error = c == 'x' ? "\\x wants two hex digits, not 00, at byte " +
+                             std::to_string(at)
+                       : "unknown escape \\" + std::string(1, c) + " at byte " +
+                             std::to_string(at);
+      return false;
     }
   }
   return true;
