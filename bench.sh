@@ -23,14 +23,11 @@ fi
 cmake --preset default -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset default --target bench
 
-# The command below is run by a shell of its own: every path is quoted.
-quote() { printf "'%s' " "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
-command="sh bench/collect.sh"
-for arg in "$root/build" "$root/build/bench/samples.txt" "$rounds" "$calls" \
-           "$memory_rounds" "$root/dist/Pellor.dll" "$root/dist/Dravik.dll" \
-           "$root/build/bench/Floor.dll" "$root/build/bench/ConventionalPellor.dll" \
-           "$root/build/bench/ConventionalDravik.dll"; do
-  command+=" $(quote "$arg")"
+# The command is run by a shell of its own: every path in it is quoted.
+command="sh bench/collect.sh '$root/build' '$root/build/bench/samples.txt' $rounds $calls $memory_rounds"
+for library in dist/Pellor.dll dist/Dravik.dll build/bench/Floor.dll \
+               build/bench/ConventionalPellor.dll build/bench/ConventionalDravik.dll; do
+  command+=" '$root/$library'"
 done
 ./tools/win32-runtime.sh "$command"
 echo
