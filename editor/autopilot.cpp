@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "editor/message_pump.h"
 #include "editor/screenshot.h"
 
 namespace {
@@ -37,6 +38,8 @@ struct FileDialogState {
 
 struct BoxState {
   std::vector<MessageBoxSeen> Seen;
+  int Answer = IDOK;
+  size_t Left = 0;  // boxes still to answer
   std::string SnapFile;
   DWORD SnapAt = 0;
   UINT_PTR Timer = 0;
@@ -49,10 +52,6 @@ struct MenuState {
   bool Done = false;
 } Menu;
 
-bool Reached(DWORD when) {  // GetTickCount() wraps every 49 days
-  return GetTickCount() - when < 0x80000000u;
-}
-
 // Has a window just found drawn at once and gives the display time to show
 // it: true once it is ready to be pictured.
 bool Settled(HWND w, DWORD &snapAt) {
@@ -63,19 +62,6 @@ bool Settled(HWND w, DWORD &snapAt) {
     return false;
   }
   return Reached(snapAt);
-}
-
-// Handles this thread's messages for a while, as its message loop would.
-void PumpFor(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  while (!Reached(end)) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, TickMs, QS_ALLINPUT);
-  }
 }
 
 std::string Snap(const RECT &area, const std::string &path) {
@@ -92,6 +78,41 @@ std::string WindowText(HWND w) {
 void Press(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// Timer procedures run inside whatever loop dispatches them, a plug-in's
+// dialog included: nothing thrown may leave them.
+template <void (*Tick)()>
+void CALLBACK Guarded(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  try {
+    Tick();
+  } catch (...) {
+    std::fputs("autopilot failed: out of memory in its timer\n", stderr);
+  }
+}
+
+BOOL CALLBACK CloseOne(HWND w, LPARAM step) {
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+  // Cancel where there is a Cancel, else No: never the answer that acts.
+  const int answer =
+      GetDlgItem(w, IDCANCEL) || !GetDlgItem(w, IDNO) ? IDCANCEL : IDNO;
+  switch (step) {
+    case 0:
+      Press(w, answer);
+      break;
+    case 1:
+      PostMessageA(w, WM_CLOSE, 0, 0);
+      break;
+    case 2:
+      EndDialog(w, answer);
+      break;
+    default:
+      DestroyWindow(w);
+      break;
+  }
+  return TRUE;
 }
 
 struct Finder {
@@ -165,30 +186,12 @@ void Finish(const std::string &failure) {
   for (;;) Sleep(INFINITE);
 }
 
-// Past the deadline: a question or dialog still up, or one that appears
-// only now, is made to go, each step harder than the last.
-void Escalate(HWND d) {
+// Past the deadline: whatever is still up, or appears only now, is made to
+// go, each step harder than the last.
+void Escalate() {
   if (!Reached(Dialog.NextStepAt)) return;
   if (Dialog.Escalation >= EscalationSteps) GiveUp();
-  HWND question = d ? FindDialog(nullptr, d) : nullptr;
-  switch (Dialog.Escalation++) {
-    case 0:
-      if (question) Press(question, IDNO);
-      Press(d, IDCANCEL);
-      break;
-    case 1:
-      if (question) PostMessageA(question, WM_CLOSE, 0, 0);
-      if (d) PostMessageA(d, WM_CLOSE, 0, 0);
-      break;
-    case 2:
-      if (question) EndDialog(question, IDNO);
-      if (d) EndDialog(d, IDCANCEL);
-      break;
-    default:
-      if (question) DestroyWindow(question);
-      if (d) DestroyWindow(d);
-      break;
-  }
+  CloseWhatIsUp(Dialog.Escalation++);
   Dialog.NextStepAt =
       GetTickCount() +
       (Dialog.Escalation < EscalationSteps ? EscalateMs : GraceMs);
@@ -206,7 +209,7 @@ void TypeAndConfirm(HWND d) {
   Dialog.Now = Stage::Typed;
 }
 
-void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
+void FileDialogTick() {
   HWND d = FindDialog(Dialog.Plan.Title.c_str());
   if (Dialog.Now != Stage::Overdue && Reached(Dialog.Deadline)) {
     const std::string late =
@@ -224,7 +227,7 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
       ReadDialog(d);
       Dialog.Report.Failure += "; it appeared late and was cancelled";
     }
-    Escalate(d);
+    Escalate();
     return;
   }
   if (!d) {
@@ -263,8 +266,8 @@ void CALLBACK FileDialogTick(HWND, UINT, UINT_PTR, DWORD) {
   }
 }
 
-void CALLBACK MessageBoxTick(HWND, UINT, UINT_PTR, DWORD) {
-  HWND box = FindDialog(nullptr);
+void MessageBoxTick() {
+  HWND box = Boxes.Left ? FindDialog(nullptr) : nullptr;
   if (!box) return;
   if (!Boxes.SnapFile.empty() && !Settled(box, Boxes.SnapAt)) return;
   MessageBoxSeen seen;
@@ -277,7 +280,8 @@ void CALLBACK MessageBoxTick(HWND, UINT, UINT_PTR, DWORD) {
     Boxes.SnapFile.clear();  // the first box only
   }
   Boxes.Seen.push_back(seen);
-  Press(box, IDOK);
+  --Boxes.Left;
+  Press(box, Boxes.Answer);
 }
 
 BOOL CALLBACK FindMenuPopup(HWND w, LPARAM param) {
@@ -289,7 +293,7 @@ BOOL CALLBACK FindMenuPopup(HWND w, LPARAM param) {
 }
 
 // Runs inside the menu's own modal loop.
-void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
+void MenuTick() {
   if (Menu.Done) {
     EndMenu();  // still open: ask again
     return;
@@ -310,12 +314,17 @@ void CALLBACK MenuTick(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
+void CloseWhatIsUp(int step) {
+  EndMenu();
+  EnumThreadWindows(GetCurrentThreadId(), CloseOne, step);
+}
+
 void ArmFileDialog(const DialogPlan &plan) {
   Dialog = FileDialogState{};
   Dialog.Plan = plan;
   Dialog.Now = Stage::Waiting;
   Dialog.Deadline = GetTickCount() + plan.TimeoutMs;
-  Dialog.Timer = SetTimer(nullptr, 0, TickMs, FileDialogTick);
+  Dialog.Timer = SetTimer(nullptr, 0, TickMs, Guarded<FileDialogTick>);
 }
 
 DialogReport FinishFileDialog() {
@@ -325,10 +334,12 @@ DialogReport FinishFileDialog() {
   return Dialog.Report;
 }
 
-void ArmMessageBoxes(const std::string &snapFile) {
+void ArmMessageBoxes(const std::string &snapFile, int answer, size_t count) {
   Boxes = BoxState{};
+  Boxes.Answer = answer;
+  Boxes.Left = count;
   Boxes.SnapFile = snapFile;
-  Boxes.Timer = SetTimer(nullptr, 0, TickMs, MessageBoxTick);
+  Boxes.Timer = SetTimer(nullptr, 0, TickMs, Guarded<MessageBoxTick>);
 }
 
 std::vector<MessageBoxSeen> FinishMessageBoxes() {
@@ -346,7 +357,7 @@ std::string SnapMenu(HWND owner, char mnemonic, const std::string &path) {
   // A dialog just closed leaves focus changes queued that would close the
   // menu at once; they, and the repainting under the dialog, go first. Should
   // the menu still close before it is pictured, it is opened again.
-  const UINT_PTR timer = SetTimer(nullptr, 0, TickMs, MenuTick);
+  const UINT_PTR timer = SetTimer(nullptr, 0, TickMs, Guarded<MenuTick>);
   for (int attempt = 0; attempt < 3 && !Menu.Done; ++attempt) {
     PumpFor(SettleMs);
     Menu.SnapAt = 0;

@@ -41,17 +41,24 @@ struct DialogReport {
 void ArmFileDialog(const DialogPlan &plan);
 DialogReport FinishFileDialog();
 
-// Watches for message boxes of this thread with no owner while a plug-in
-// installs, and dismisses each after reading it. Given a file, the first
-// box is pictured into it before it is dismissed.
+// Watches for message boxes of this thread and answers each after reading
+// it, up to `count` of them: a plug-in's boxes while it installs, the
+// editor's own question when it closes. Given a file, the first box is
+// pictured into it before it is answered.
 struct MessageBoxSeen {
   std::string Caption, Text;
   bool Owned;
   std::string Snapshot;     // the picture written, if any
   std::string SnapFailure;  // why a picture asked for was not written
 };
-void ArmMessageBoxes(const std::string &snapFile = {});
+void ArmMessageBoxes(const std::string &snapFile = {}, int answer = IDOK,
+                     size_t count = static_cast<size_t>(-1));
 std::vector<MessageBoxSeen> FinishMessageBoxes();
+
+// Makes whatever menu or dialog of this thread is still up go, each step
+// harder than the last: 0 presses Cancel (No where there is no Cancel),
+// 1 closes, 2 ends and 3 destroys each dialog; every step ends a menu.
+void CloseWhatIsUp(int step);
 
 // Opens the menu of `owner`'s menu bar with this mnemonic, writes a BMP
 // picture of the window with the open menu, and closes the menu again.

@@ -6,6 +6,12 @@ namespace {
 
 constexpr std::string_view Header = "[History]";
 
+// Bytes of Escape's output for one byte of an entry.
+size_t EscapedSize(unsigned char c) {
+  if (c == '\\' || c == '"' || c == '\n' || c == '\r' || c == '\t') return 2;
+  return c < 0x20 || c == 0x7F ? 4 : 1;
+}
+
 void Escape(std::string &out, std::string_view entry) {
   static const char Hex[] = "0123456789ABCDEF";
   out += '"';
@@ -117,6 +123,25 @@ std::string QuoteEntry(std::string_view entry) {
   std::string out;
   Escape(out, entry);
   return out;
+}
+
+size_t QuotedSize(std::string_view entry) {
+  size_t size = 2;
+  for (unsigned char c : entry) size += EscapedSize(c);
+  return size;
+}
+
+size_t FormattedSize(size_t entries, size_t quotedBytes) {
+  // "[History]", "Count=N" and "EntryI=" lines, each ended by CRLF; the
+  // digits of 1..N counted a power of ten at a time.
+  size_t digits = 0, countDigits = 1;
+  for (size_t low = 1, width = 1; low <= entries; low *= 10, ++width) {
+    const size_t high = entries / 10 >= low ? low * 10 - 1 : entries;
+    digits += (high - low + 1) * width;
+    countDigits = width;
+  }
+  return 9 + 2 + 6 + countDigits + 2 + entries * (5 + 1 + 2) + digits +
+         quotedBytes;
 }
 
 std::string FormatHistory(const History &history) {

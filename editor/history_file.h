@@ -24,6 +24,12 @@ constexpr size_t MaxHistoryEntries = 100000;
 
 std::string FormatHistory(const History &history);
 
+// How many bytes FormatHistory writes for `entries` entries whose quoted
+// forms take `quotedBytes` in all, without writing them: what the editor
+// checks before its history grows past what the reader takes back.
+size_t FormattedSize(size_t entries, size_t quotedBytes);
+size_t QuotedSize(std::string_view entry);
+
 // One entry as it stands in the file: quoted and escaped, on one line.
 std::string QuoteEntry(std::string_view entry);
 

@@ -1,120 +1,55 @@
 #include "editor/history_model.h"
 
-#include <cstdio>
-#include <new>
-
-#include "editor/history_store.h"
-#include "editor/window.h"
-
-Editor App;
+#include "editor/transcript.h"
 
 namespace {
 
-#ifdef EDITOR_TEST_FAULTS
-std::string FaultService;  // the service that throws at its next call
-void MaybeThrow(const char *service) {
-  if (FaultService != service) return;
-  FaultService.clear();
-  throw std::bad_alloc();
+struct Model {
+  History Entries;
+  History Saved;           // as last saved or loaded
+  size_t QuotedBytes = 0;  // of every entry as the file quotes it
+  std::string Status;
+  void (*Listener)(const ModelChange &) = nullptr;
+} State;
+
+void Tell(const ModelChange &change) {
+  if (State.Listener) State.Listener(change);
 }
-#else
-void MaybeThrow(const char *) {}
-#endif
+
+void HistoryChanged(size_t select) {
+  ModelChange change;
+  change.History = true;
+  change.Select = select;
+  Tell(change);
+}
 
 std::string Count(size_t n, const char *one, const char *many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string Ms(double ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f ms", ms);
-  return text;
+size_t QuotedBytesOf(const History &history) {
+  size_t bytes = 0;
+  for (const std::string &entry : history) bytes += QuotedSize(entry);
+  return bytes;
 }
 
-int SaveToFile(const char *path) {
-  Say("service: ExportHistory(" + Quote(path) + ")");
-  MaybeThrow("ExportHistory");
-  const double start = NowMs();
-  std::string error;
-  if (!SaveHistoryFile(path, App.Entries, error)) {
-    SetStatus("History not saved: " + error);
-    return 0;
+// Whether a history of `entries` entries quoting to `quotedBytes` can be
+// saved and read back; otherwise says why, for the status line.
+bool Fits(size_t entries, size_t quotedBytes, std::string &why) {
+  if (entries > MaxHistoryEntries) {
+    why = "the history would hold " + std::to_string(entries) +
+          " entries, and a history file takes at most " +
+          std::to_string(MaxHistoryEntries);
+    return false;
   }
-  const double saved = NowMs();
-  SetStatus("Saved " +
-            Count(App.Entries.size(), "history entry", "history entries") +
-            " to " + path);
-  if (App.Timings) {
-    Say("timing: ExportHistory " + std::to_string(App.Entries.size()) +
-        " entries: format and write " + Ms(saved - start) + ", total " +
-        Ms(NowMs() - start));
+  const size_t bytes = FormattedSize(entries, quotedBytes);
+  if (bytes > MaxHistoryFileBytes) {
+    why = "its file would take " + std::to_string(bytes) +
+          " bytes, and a history file takes at most " +
+          std::to_string(MaxHistoryFileBytes);
+    return false;
   }
-  return 1;
-}
-
-int LoadFromFile(const char *path) {
-  Say("service: ImportHistory(" + Quote(path) + ")");
-  MaybeThrow("ImportHistory");
-  const double start = NowMs();
-  std::string error;
-  History loaded;
-  if (!LoadHistoryFile(path, loaded, error)) {
-    SetStatus("History not loaded, kept as it was: " + error);
-    return 0;
-  }
-  const double parsed = NowMs();
-  App.Entries = std::move(loaded);
-  ShowHistory(App.Entries.size());
-  const double listed = NowMs();
-  SetStatus("Loaded " +
-            Count(App.Entries.size(), "history entry", "history entries") +
-            " from " + path);
-  const double stated = NowMs();
-  PaintNow();  // loaded means shown: the window is drawn before returning
-  const double painted = NowMs();
-  if (App.Timings) {
-    Say("timing: ImportHistory " + std::to_string(App.Entries.size()) +
-        " entries: read and parse " + Ms(parsed - start) + ", list " +
-        Ms(listed - parsed) + ", status " + Ms(stated - listed) + ", paint " +
-        Ms(painted - stated) + ", total " + Ms(painted - start));
-  }
-  return 1;
-}
-
-// A service is called from inside a plug-in, whose frames no exception may
-// cross: whatever went wrong ends here, in the status line, as a failure.
-int ServiceFailed(const char *what, const char *why) noexcept {
-  try {
-    SetStatus(std::string(what) + ": " + why);
-  } catch (...) {
-    if (App.Status) SetWindowTextA(App.Status, what);
-    std::printf("status: %s: %s\n", what, why);
-    std::fflush(stdout);
-  }
-  return 0;
-}
-
-// Runs a service's work so that nothing it throws gets out.
-int Guarded(int (*work)(const char *), const char *path,
-            const char *failed) noexcept {
-  try {
-    return work(path);
-  } catch (const std::bad_alloc &) {
-    return ServiceFailed(failed, "not enough memory");
-  } catch (const std::exception &e) {
-    return ServiceFailed(failed, e.what());
-  } catch (...) {
-    return ServiceFailed(failed, "an unexpected error");
-  }
-}
-
-// The two services the plug-ins call, with the caller removing the argument.
-int __cdecl ExportHistory(char *path) {
-  return Guarded(SaveToFile, path, "History not saved");
-}
-
-int __cdecl ImportHistory(char *path) {
-  return Guarded(LoadFromFile, path, "History not loaded");
+  return true;
 }
 
 bool Blank(const std::string &s) {
@@ -123,83 +58,139 @@ bool Blank(const std::string &s) {
 
 // A number from the window or a script names an entry, or says why not.
 bool ValidEntry(size_t number) {
-  if (number >= 1 && number <= App.Entries.size()) return true;
-  SetStatus(App.Entries.empty()
+  if (number >= 1 && number <= State.Entries.size()) return true;
+  SetStatus(State.Entries.empty()
                 ? std::string("The history is empty")
                 : "There is no history entry " + std::to_string(number) +
-                      " (entries 1 to " + std::to_string(App.Entries.size()) +
+                      " (entries 1 to " + std::to_string(State.Entries.size()) +
                       ")");
   return false;
 }
 
+// Statements numbered from the current length on, each as short as a
+// statement gets, so that a full history of them still fits a file.
+std::string Generated(size_t number) {
+  return "SELECT " + std::to_string(number) + " FROM t;";
+}
+
 }  // namespace
 
-HostServices Services = {{nullptr, nullptr}, &ExportHistory, &ImportHistory};
-
-#ifdef EDITOR_TEST_FAULTS
-void ThrowInNextService(const std::string &service) {
-  FaultService = service;
-}
-#endif
-
-void Say(const std::string &line) {
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
+void SetModelListener(void (*listener)(const ModelChange &)) {
+  State.Listener = listener;
 }
 
-std::string Quote(const std::string &s) {
-  return "\"" + s + "\"";
+const History &Entries() {
+  return State.Entries;
+}
+
+const std::string &StatusText() {
+  return State.Status;
+}
+
+bool Unsaved() {
+  return State.Entries != State.Saved;
 }
 
 void SetStatus(const std::string &text) {
-  ShowStatus(text);
+  State.Status = text;
+  ModelChange change;
+  change.Status = true;
+  Tell(change);
   Say("status: " + text);
 }
 
-double NowMs() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(count.QuadPart) * 1000.0 /
-         static_cast<double>(frequency.QuadPart);
+void StartHistory(History entries) {
+  State.QuotedBytes = QuotedBytesOf(entries);
+  State.Saved = entries;
+  State.Entries = std::move(entries);
+  HistoryChanged(0);
 }
 
-void RunStatement(const std::string &statement) {
+bool RunStatement(const std::string &statement) {
   if (Blank(statement)) {
     SetStatus(
         "Nothing to run: the statement box is empty; the history is "
         "unchanged");
-    return;
+    return false;
+  }
+  const size_t quoted = QuotedSize(statement);
+  std::string why;
+  if (!Fits(State.Entries.size() + 1, State.QuotedBytes + quoted, why)) {
+    SetStatus("Not run, the statement stays in its box: " + why +
+              "; delete or clear history entries first");
+    return false;
   }
   // Nothing is executed (there is no database): the editor only records
   // what it would have run, byte for byte.
-  App.Entries.push_back(statement);
-  ShowHistory(App.Entries.size());
+  State.Entries.push_back(statement);
+  State.QuotedBytes += quoted;
+  HistoryChanged(State.Entries.size());
   SetStatus(
       "Ran the statement (no database here, nothing executed); it is "
       "history entry " +
-      std::to_string(App.Entries.size()));
+      std::to_string(State.Entries.size()));
+  return true;
 }
 
 void DeleteEntry(size_t number) {
   if (!ValidEntry(number)) return;
-  App.Entries.erase(App.Entries.begin() + (number - 1));
-  ShowHistory(number <= App.Entries.size() ? number : App.Entries.size());
+  State.QuotedBytes -= QuotedSize(State.Entries[number - 1]);
+  State.Entries.erase(State.Entries.begin() + (number - 1));
+  HistoryChanged(number <= State.Entries.size() ? number
+                                                : State.Entries.size());
   SetStatus("Deleted history entry " + std::to_string(number) + "; " +
-            Count(App.Entries.size(), "entry", "entries") + " left");
+            Count(State.Entries.size(), "entry", "entries") + " left");
 }
 
-void RecallEntry(size_t number) {
-  if (!ValidEntry(number)) return;
-  SetStatementText(App.Entries[number - 1]);
+bool RecallEntry(size_t number, std::string &text) {
+  if (!ValidEntry(number)) return false;
+  text = State.Entries[number - 1];
   SetStatus("History entry " + std::to_string(number) +
             " is back in the statement box: F5 runs it again");
+  return true;
 }
 
 void ClearHistory() {
-  const size_t removed = App.Entries.size();
-  App.Entries.clear();
-  ShowHistory(0);
+  const size_t removed = State.Entries.size();
+  State.Entries.clear();
+  State.QuotedBytes = 0;
+  HistoryChanged(0);
   SetStatus("History cleared: " + Count(removed, "entry", "entries") +
             " removed");
+}
+
+void FillHistory(size_t count) {
+  const size_t first = State.Entries.size();
+  size_t quoted = 0;
+  if (count <= MaxHistoryEntries) {
+    for (size_t i = 1; i <= count; ++i)
+      quoted += QuotedSize(Generated(first + i));
+  }
+  std::string why;
+  if (!Fits(first + count, State.QuotedBytes + quoted, why)) {
+    SetStatus("Not filled: " + why);
+    return;
+  }
+  State.Entries.reserve(first + count);
+  for (size_t i = 1; i <= count; ++i)
+    State.Entries.push_back(Generated(first + i));
+  State.QuotedBytes += quoted;
+  HistoryChanged(0);
+  SetStatus("Added " + std::to_string(count) + " generated statements");
+}
+
+bool ReplaceHistory(History loaded, std::string &error) {
+  // The reader takes lines ended by a line feed alone, which the writer ends
+  // with two bytes: such a file can be read and still be too large to write.
+  const size_t quoted = QuotedBytesOf(loaded);
+  if (!Fits(loaded.size(), quoted, error)) return false;
+  State.Saved = loaded;
+  State.Entries = std::move(loaded);
+  State.QuotedBytes = quoted;
+  HistoryChanged(State.Entries.size());
+  return true;
+}
+
+void MarkSaved() {
+  State.Saved = State.Entries;
 }

@@ -1,51 +1,48 @@
-// The editor's state and what can be done to its history: the commands a
-// person gives in the window or a script gives in steps, the status line
-// that says what happened, and the two services the plug-ins call.
+// The editor's state: its history, the history as last saved or loaded, and
+// the status line's text; and the commands that change them, from a person
+// in the window, a scripted step or a service. It knows nothing of windows:
+// whoever shows the state is told of every change.
+//
+// The history never holds what Save would refuse: a statement, a load or a
+// fill that would take it past what the history file takes back (entries or
+// bytes) is refused, and the status line says why.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
-#include <vector>
 
 #include "editor/history_file.h"
-#include "editor/plugin_host.h"
-#include "host/records.h"
 
-struct Editor {
-  HWND Window = nullptr;
-  HWND Statement = nullptr;  // the multi-line statement box
-  HWND List = nullptr;       // the history, one row per entry
-  HWND Status = nullptr;
-  History Entries;
-  std::vector<LoadedPlugin> Plugins;
-  bool Scripted = false;
-  bool Timings = false;  // services print where their time went
+struct ModelChange {
+  bool History = false;  // entries were added, removed or replaced
+  size_t Select = 0;     // the entry to select, counted from 1; 0 for none
+  bool Status = false;   // the status line has something new to say
 };
-extern Editor App;
+// The one listener, told after each change.
+void SetModelListener(void (*listener)(const ModelChange &change));
 
-// The table handed to every plug-in: ExportHistory and ImportHistory.
-extern HostServices Services;
+const History &Entries();
+const std::string &StatusText();
+// The history differs from what was last saved or loaded; the starting
+// history counts as saved.
+bool Unsaved();
 
-// One line of the transcript on standard output.
-void Say(const std::string &line);
-std::string Quote(const std::string &s);
-
-// Shows the text in the status line and prints it to the transcript.
+// The status line's new text, also printed to the transcript.
 void SetStatus(const std::string &text);
 
-// Appends the statement, as typed, to the history; a blank one is refused.
-void RunStatement(const std::string &statement);
+// The history the editor starts with, as if from earlier sessions.
+void StartHistory(History entries);
+// Appends the statement as typed; false when it is blank or would not fit.
+bool RunStatement(const std::string &statement);
 // Entries are counted from 1, as the window and the status line show them.
 void DeleteEntry(size_t number);
-void RecallEntry(size_t number);
+// The entry's text, for the statement box; false when there is none.
+bool RecallEntry(size_t number, std::string &text);
 void ClearHistory();
+// Adds `count` short generated statements, for measuring large histories.
+void FillHistory(size_t count);
 
-// Milliseconds on a fine clock, for the services' timings.
-double NowMs();
-
-#ifdef EDITOR_TEST_FAULTS
-// Test builds only: the named service throws std::bad_alloc at its next
-// call, as it would were memory to run out.
-void ThrowInNextService(const std::string &service);
-#endif
+// For the services: the history read from a file replaces this one, unless
+// it would not fit (error says why); either way nothing is half done.
+bool ReplaceHistory(History loaded, std::string &error);
+// The history as it is now has been written to a file.
+void MarkSaved();

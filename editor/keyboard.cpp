@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "editor/history_model.h"
+#include "editor/autopilot.h"
+#include "editor/message_pump.h"
 #include "editor/window.h"
 
 namespace {
@@ -15,64 +16,50 @@ constexpr DWORD FrontTimeoutMs = 3000;
 // start (a dialog, a menu) runs inside the dispatch and holds the loop.
 constexpr DWORD IdleMs = 200;
 constexpr DWORD HandledTimeoutMs = 20000;
-
-bool Reached(DWORD when) {  // GetTickCount() wraps every 49 days
-  return GetTickCount() - when < 0x80000000u;
-}
-
-void PumpOnce() {
-  MSG m;
-  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchEditorMessage(m);
-}
+constexpr DWORD CloseStepMs = 1000;  // between harder ways to close
 
 // Keys go to the window in front; a scripted run's window is brought there.
 std::string BringToFront() {
   const DWORD deadline = GetTickCount() + FrontTimeoutMs;
-  SetForegroundWindow(App.Window);
-  while (GetForegroundWindow() != App.Window) {
+  SetForegroundWindow(MainWindow());
+  while (GetForegroundWindow() != MainWindow()) {
     if (Reached(deadline))
       return "the editor's window did not come to the front";
-    PumpOnce();
+    PumpPending();
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
   return {};
 }
 
-DWORD Deadline = 0;
-
-BOOL CALLBACK CloseDialog(HWND w, LPARAM) {
-  char cls[16] = {};
-  GetClassNameA(w, cls, sizeof cls);
-  if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) {
-    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-    PostMessageA(w, WM_COMMAND, IDNO, 0);  // a question with no Cancel
-  }
-  return TRUE;
-}
+struct Watch {
+  DWORD Deadline = 0, NextStepAt = 0;
+  int Step = 0;
+} Overdue;
 
 // Keys that leave a menu open or a dialog up would hold the loop inside
-// them for ever: past the deadline they are closed, tick after tick, until
-// they are gone. Timers tick inside menus' and dialogs' own loops too.
-void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
-  if (!Reached(Deadline)) return;
-  EndMenu();
-  EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+// them for ever: past the deadline they are closed, harder each second,
+// until they are gone. Timers tick inside menus' and dialogs' own loops too.
+void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) noexcept {
+  if (!Reached(Overdue.Deadline) || !Reached(Overdue.NextStepAt)) return;
+  CloseWhatIsUp(Overdue.Step < 3 ? Overdue.Step++ : 3);
+  Overdue.NextStepAt = GetTickCount() + CloseStepMs;
 }
 
 // Handles messages, as the editor's loop does, until the keys and whatever
 // they started are done. Timers (the autopilot's) tick but do not count as
 // work still queued.
 std::string Handle() {
-  Deadline = GetTickCount() + HandledTimeoutMs;
+  Overdue = Watch{};
+  Overdue.Deadline = Overdue.NextStepAt = GetTickCount() + HandledTimeoutMs;
   const UINT_PTR watchdog = SetTimer(nullptr, 0, 250, Watchdog);
   DWORD idleSince = GetTickCount();
   bool late = false;
   while (!Reached(idleSince + IdleMs)) {
-    PumpOnce();
+    PumpPending();
     if (GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT))
       idleSince = GetTickCount();
-    late = late || Reached(Deadline);
-    if (Reached(Deadline + HandledTimeoutMs / 4)) break;  // busy for ever
+    late = late || Reached(Overdue.Deadline);
+    if (Reached(Overdue.Deadline + HandledTimeoutMs / 4)) break;  // busy
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   KillTimer(nullptr, watchdog);

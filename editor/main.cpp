@@ -7,16 +7,17 @@
 //                   [--snap-box FILE.bmp] [--timings] [PLUGIN.dll ...]
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "editor/history_model.h"
+#include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
 #include "editor/script.h"
+#include "editor/services.h"
+#include "editor/transcript.h"
 #include "editor/window.h"
 
 namespace {
@@ -35,13 +36,9 @@ bool ParseVersion(const char *text, HostVersion &v) {
   return std::sscanf(text, "%d.%d.%d", &v.Major, &v.Minor, &v.Build) == 3;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-  // Transcript and messages: lines end in \n alone.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
+int Run(int argc, char **argv) {
   HostVersion version;
+  bool scripted = false;
   std::string script, snapBox;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
@@ -53,16 +50,16 @@ int main(int argc, char **argv) {
       }
     } else if (a == "--script" && i + 1 < argc) {
       script = argv[++i];
-      App.Scripted = true;
+      scripted = true;
     } else if (a == "--snap-box" && i + 1 < argc) {
       snapBox = argv[++i];
     } else if (a == "--timings") {
-      App.Timings = true;
+      PrintServiceTimings(true);
     } else {
       paths.push_back(a);
     }
   }
-  if (!snapBox.empty() && !App.Scripted) {
+  if (!snapBox.empty() && !scripted) {
     // A person answers the box: it cannot be pictured and dismissed for
     // them.
     std::fprintf(stderr,
@@ -72,22 +69,42 @@ int main(int argc, char **argv) {
   }
   if (paths.empty()) paths = {"dist/Pellor.dll", "dist/Dravik.dll"};
 
-  App.Entries = EarlierSessions;
+  StartHistory(EarlierSessions);
   CreateMainWindow(GetModuleHandleA(nullptr));
-  ShowWindow(App.Window, SW_SHOW);
-  ShowHistory(0);
+  if (!MainWindow()) {
+    std::fprintf(stderr, "The editor's window could not be created (error "
+                         "%lu): is there a display?\n",
+                 GetLastError());
+    return 1;
+  }
+  ShowWindow(MainWindow(), SW_SHOW);
   Say("editor version " + std::to_string(version.Major) + "." +
       std::to_string(version.Minor) + "." + std::to_string(version.Build) +
       ", ANSI code page " + std::to_string(GetACP()));
-  LoadPlugins(paths, version, snapBox);
+  LoadPlugins(paths, version, MainWindow(), scripted, snapBox);
   BuildMenu();
 
-  if (App.Scripted) {
+  if (scripted) {
     RunScript(script);
-    DestroyWindow(App.Window);
+    if (MainWindow()) DestroyWindow(MainWindow());
   } else {
     RunMessageLoop();
   }
   UnloadPlugins();
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  OpenTranscript();
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc &) {
+    SayLiteral("error: the editor ran out of memory and ends");
+  } catch (const std::exception &e) {
+    SayLiteral("error: the editor ends on an unexpected error:");
+    SayLiteral(e.what());
+  }
+  return 3;
 }

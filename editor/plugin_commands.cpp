@@ -2,23 +2,49 @@
 
 #include "editor/autopilot.h"
 #include "editor/history_model.h"
+#include "editor/services.h"
+#include "editor/transcript.h"
 
 namespace {
 
 constexpr int FirstPluginCommand = 100;
 
+std::vector<LoadedPlugin> Plugins;
+bool Running = false;
+
+// One command at a time: a library's entry points must never run twice at
+// once, and a close asked for meanwhile must not start "Save history" again.
+void RunCommand(LoadedPlugin &p) {
+  if (Running) {
+    SetStatus("Not run: a plug-in's command is still running");
+    return;
+  }
+  Say("command: " + std::string(p.Info()->Caption));
+  Running = true;
+  const int result = p.OnCall();
+  Running = false;
+  Say("OnCall -> " + std::to_string(result));
+}
+
+LoadedPlugin *Offering(const std::string &caption) {
+  for (LoadedPlugin &p : Plugins) {
+    if (p.Accepted && caption == p.Info()->Caption) return &p;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void LoadPlugins(const std::vector<std::string> &paths,
-                 const HostVersion &version, std::string snapBox) {
+                 const HostVersion &version, HWND owner, bool scripted,
+                 std::string snapBox) {
   std::string refused;
   for (const std::string &path : paths) {
     LoadedPlugin p;
     std::string error;
-    if (App.Scripted) ArmMessageBoxes(snapBox);
-    const bool loaded =
-        LoadPlugin(path, version, App.Window, &Services, p, error);
-    if (App.Scripted) {
+    if (scripted) ArmMessageBoxes(snapBox);
+    const bool loaded = LoadPlugin(path, version, owner, &Services, p, error);
+    if (scripted) {
       for (const MessageBoxSeen &box : FinishMessageBoxes()) {
         Say("message box: caption " + Quote(box.Caption) + ", text " +
             Quote(box.Text) + (box.Owned ? ", owned" : ", no owner"));
@@ -36,7 +62,7 @@ void LoadPlugins(const std::vector<std::string> &paths,
         (p.Accepted ? "accepted, caption " + Quote(p.Info()->Caption)
                     : std::string("refused")));
     if (!p.Accepted) refused += (refused.empty() ? "" : ", ") + path;
-    App.Plugins.push_back(p);
+    Plugins.push_back(p);
   }
   if (!refused.empty()) {
     SetStatus("Plug-in refused this editor version and is not offered: " +
@@ -46,10 +72,10 @@ void LoadPlugins(const std::vector<std::string> &paths,
 
 std::vector<PluginCommand> PluginCommands() {
   std::vector<PluginCommand> commands;
-  for (size_t i = 0; i < App.Plugins.size(); ++i) {
-    if (App.Plugins[i].Accepted) {
+  for (size_t i = 0; i < Plugins.size(); ++i) {
+    if (Plugins[i].Accepted) {
       commands.push_back({FirstPluginCommand + static_cast<int>(i),
-                          App.Plugins[i].Info()->Caption});
+                          Plugins[i].Info()->Caption});
     }
   }
   return commands;
@@ -57,29 +83,29 @@ std::vector<PluginCommand> PluginCommands() {
 
 bool RunPluginCommand(int id) {
   const int index = id - FirstPluginCommand;
-  if (index < 0 || index >= static_cast<int>(App.Plugins.size()) ||
-      !App.Plugins[index].Accepted) {
+  if (index < 0 || index >= static_cast<int>(Plugins.size()) ||
+      !Plugins[index].Accepted) {
     return false;
   }
-  RunCommand(App.Plugins[index]);
+  RunCommand(Plugins[index]);
   return true;
 }
 
-LoadedPlugin *PluginByCaption(const std::string &caption) {
-  for (LoadedPlugin &p : App.Plugins) {
-    if (p.Accepted && caption == p.Info()->Caption) return &p;
-  }
-  return nullptr;
+bool OffersCommand(const std::string &caption) {
+  return Offering(caption) != nullptr;
 }
 
-int RunCommand(LoadedPlugin &p) {
-  Say("command: " + std::string(p.Info()->Caption));
-  const int result = p.OnCall();
-  Say("OnCall -> " + std::to_string(result));
-  return result;
+bool RunCommandCalled(const std::string &caption) {
+  LoadedPlugin *p = Offering(caption);
+  if (p) RunCommand(*p);
+  return p != nullptr;
+}
+
+bool CommandRunning() {
+  return Running;
 }
 
 void UnloadPlugins() {
-  for (LoadedPlugin &p : App.Plugins) UnloadPlugin(p);
-  App.Plugins.clear();
+  for (LoadedPlugin &p : Plugins) UnloadPlugin(p);
+  Plugins.clear();
 }

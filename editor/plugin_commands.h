@@ -1,17 +1,21 @@
 // The plug-ins as the editor offers them: installed at start, each accepted
-// one a command under its own caption.
+// one a command under its own caption, unloaded at the end.
 #pragma once
+
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
 #include "editor/plugin_host.h"
 
-// Loads and installs each library with this editor version. In scripted
-// runs the message boxes they show are read into the transcript and
-// dismissed, the first pictured into `snapBox` when it is given.
+// Loads and installs each library with this editor version, their dialogs
+// owned by `owner`. In scripted runs the message boxes they show are read
+// into the transcript and dismissed, the first pictured into `snapBox` when
+// it is given.
 void LoadPlugins(const std::vector<std::string> &paths,
-                 const HostVersion &version, std::string snapBox);
+                 const HostVersion &version, HWND owner, bool scripted,
+                 std::string snapBox);
 
 struct PluginCommand {
   int Id;  // the menu command that runs it
@@ -22,8 +26,11 @@ std::vector<PluginCommand> PluginCommands();
 // Runs the plug-in behind this menu command; false when none is.
 bool RunPluginCommand(int id);
 
-// The accepted plug-in offering this caption, or nullptr.
-LoadedPlugin *PluginByCaption(const std::string &caption);
-int RunCommand(LoadedPlugin &plugin);
+// Whether an accepted plug-in offers this caption, and running it.
+bool OffersCommand(const std::string &caption);
+bool RunCommandCalled(const std::string &caption);
+
+// A plug-in's command has not returned yet (its dialog is up).
+bool CommandRunning();
 
 void UnloadPlugins();

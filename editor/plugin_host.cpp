@@ -51,12 +51,6 @@ bool LoadPlugin(const std::string &path, const HostVersion &version, HWND owner,
   return true;
 }
 
-void SetOwnerWindow(std::vector<LoadedPlugin> &plugins, HWND owner) {
-  for (LoadedPlugin &p : plugins) {
-    if (p.Host) p.Host->OwnerWindow = owner;
-  }
-}
-
 void UnloadPlugin(LoadedPlugin &plugin) {
   if (plugin.Module) {
     plugin.OnExit();

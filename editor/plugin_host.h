@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "host/records.h"
 
@@ -33,9 +32,6 @@ struct LoadedPlugin {
 bool LoadPlugin(const std::string &path, const HostVersion &version, HWND owner,
                 HostServices *services, LoadedPlugin &plugin,
                 std::string &error);
-
-// Points every loaded plug-in's HostInfo at the current main window.
-void SetOwnerWindow(std::vector<LoadedPlugin> &plugins, HWND owner);
 
 // OnExit, then unload, then release the HostInfo.
 void UnloadPlugin(LoadedPlugin &plugin);

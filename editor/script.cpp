@@ -2,28 +2,44 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <new>
+
 #include "editor/autopilot.h"
 #include "editor/history_model.h"
 #include "editor/keyboard.h"
 #include "editor/plugin_commands.h"
 #include "editor/script_text.h"
+#include "editor/test_faults.h"
+#include "editor/transcript.h"
 #include "editor/window.h"
 
 namespace {
 
 constexpr char PluginsMnemonic = 'p';  // of "&Plug-ins"
+constexpr char SaveTitle[] = "Select File for export to";
+constexpr char LoadTitle[] = "Select File for load from";
 
-// A dialog step's plan, kept by "answer" for the keys that open the dialog.
+// How the editor's question on closing is to be answered, and with Yes, how
+// the save dialog that follows is.
+struct CloseAnswer {
+  bool Expected = false;  // an answer was given: a question should come
+  int Answer = IDCANCEL;
+  DialogPlan Save;
+};
+
+// A plan kept by "answer" for the keys that open the dialog or close.
 struct PendingAnswer {
-  bool Armed = false;
+  bool Dialog = false, Close = false;
   DialogPlan Plan;
+  CloseAnswer Closing;
 } Answer;
 
 bool StartsWith(const std::string &s, const char *prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
-// A positive entry number, digits only.
+// A positive number, digits only.
 bool Number(const std::string &text, size_t &n) {
   if (text.empty() || text.size() > 9 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -33,47 +49,65 @@ bool Number(const std::string &text, size_t &n) {
   return n > 0;
 }
 
+// The replies to "replace?" are the words "yes" and "no" at the end of a
+// dialog step, in the order given; the name is what comes before them.
+void TakeAnswers(DialogPlan &plan) {
+  for (;;) {
+    const size_t space = plan.Name.rfind(' ');
+    if (space == std::string::npos) break;
+    const std::string word = plan.Name.substr(space + 1);
+    if (word != "yes" && word != "no") break;
+    plan.OverwriteAnswers.insert(plan.OverwriteAnswers.begin(), word == "yes");
+    plan.Name.resize(space);
+  }
+}
+
 // The dialog steps: which command they run and how its dialog is answered.
 // False when the step is none of them.
 bool DialogStep(const std::string &step, DialogPlan &plan) {
-  std::string caption;
   auto arg = [&](size_t skip) { return step.substr(skip); };
   if (StartsWith(step, "snap-save ") || StartsWith(step, "snap-load ")) {
-    caption = step[5] == 's' ? "Save history" : "Load history";
+    plan.Title = step[5] == 's' ? SaveTitle : LoadTitle;
     plan.SnapFile = arg(10);
     plan.Cancel = true;
   } else if (StartsWith(step, "save-all-files ")) {
-    caption = "Save history";
+    plan.Title = SaveTitle;
     plan.Name = arg(15);
     plan.SelectAllFiles = true;
   } else if (StartsWith(step, "save ")) {
-    caption = "Save history";
+    plan.Title = SaveTitle;
     plan.Name = arg(5);
   } else if (StartsWith(step, "load ")) {
-    caption = "Load history";
+    plan.Title = LoadTitle;
     plan.Name = arg(5);
   } else if (step == "cancel save" || step == "cancel load") {
-    caption = step == "cancel save" ? "Save history" : "Load history";
+    plan.Title = step == "cancel save" ? SaveTitle : LoadTitle;
     plan.Cancel = true;
   } else {
     return false;
   }
-  for (const char *answer : {" yes", " no"}) {
-    const size_t n = lstrlenA(answer);
-    if (plan.Name.size() > n &&
-        plan.Name.compare(plan.Name.size() - n, n, answer) == 0) {
-      plan.Name.resize(plan.Name.size() - n);
-      plan.OverwriteAnswers.push_back(answer[1] == 'y');
-    }
-  }
-  plan.Title = caption == "Save history" ? "Select File for export to"
-                                         : "Select File for load from";
+  TakeAnswers(plan);
   return true;
 }
 
 const char *CaptionOf(const DialogPlan &plan) {
-  return plan.Title == "Select File for export to" ? "Save history"
-                                                   : "Load history";
+  return plan.Title == SaveTitle ? "Save history" : "Load history";
+}
+
+// "no", "cancel", "yes" (the save dialog then cancelled) or "yes NAME
+// [yes|no]..." (saved under NAME); nothing: no question is expected.
+bool CloseAnswerOf(const std::string &words, CloseAnswer &a) {
+  a = CloseAnswer{};
+  a.Expected = !words.empty();
+  if (words.empty() || words == "cancel") return true;
+  if (words == "no") {
+    a.Answer = IDNO;
+    return true;
+  }
+  a.Answer = IDYES;
+  if (words == "yes") return DialogStep("cancel save", a.Save);
+  return StartsWith(words, "yes ") &&
+         DialogStep("save " + words.substr(4), a.Save);
 }
 
 void ReportDialog(const DialogPlan &plan, const DialogReport &r) {
@@ -90,62 +124,80 @@ void ReportDialog(const DialogPlan &plan, const DialogReport &r) {
 }
 
 void RunDialogStep(const DialogPlan &plan) {
-  LoadedPlugin *p = PluginByCaption(CaptionOf(plan));
-  if (!p) {
+  if (!OffersCommand(CaptionOf(plan))) {
     Say("error: no plug-in offers " + Quote(CaptionOf(plan)));
     return;
   }
   ArmFileDialog(plan);
-  RunCommand(*p);
+  RunCommandCalled(CaptionOf(plan));
   ReportDialog(plan, FinishFileDialog());
 }
 
-// Keys from a person; a dialog they open is answered as "answer" planned.
+void ArmClose(const CloseAnswer &a) {
+  ArmMessageBoxes({}, a.Answer, 1);
+  if (a.Answer == IDYES) ArmFileDialog(a.Save);
+}
+
+// What was asked on closing, how it was answered, and whether the editor
+// is still open.
+void ReportClose(const CloseAnswer &a) {
+  const std::vector<MessageBoxSeen> asked = FinishMessageBoxes();
+  const char *answer = a.Answer == IDYES  ? "yes"
+                       : a.Answer == IDNO ? "no"
+                                          : "cancel";
+  for (const MessageBoxSeen &q : asked)
+    Say("question: " + Quote(q.Text) + ", answered " + answer);
+  if (a.Answer == IDYES) {
+    const DialogReport dialog = FinishFileDialog();
+    if (!asked.empty()) ReportDialog(a.Save, dialog);
+  }
+  if (!a.Expected && !asked.empty())
+    Say("error: the editor asked before closing, which the step did not "
+        "expect");
+  if (a.Expected && asked.empty()) Say("nothing was asked");
+  if (MainWindow()) Say("editor still open");
+}
+
+// Keys from a person; a dialog they open, or the question when they close
+// the editor, is answered as "answer" planned.
 void KeysStep(const std::string &keys) {
   const PendingAnswer answer = Answer;
   Answer = PendingAnswer{};
-  if (answer.Armed) ArmFileDialog(answer.Plan);
+  if (answer.Close) ArmClose(answer.Closing);
+  if (answer.Dialog) ArmFileDialog(answer.Plan);
   const std::string error = PressKeys(keys);
-  if (answer.Armed) ReportDialog(answer.Plan, FinishFileDialog());
+  if (answer.Dialog) ReportDialog(answer.Plan, FinishFileDialog());
+  if (answer.Close) ReportClose(answer.Closing);
   if (!error.empty()) Say("error: keys " + Quote(keys) + ": " + error);
 }
 
-void Show() {
-  for (size_t i = 0; i < App.Entries.size(); ++i)
-    Say("entry " + std::to_string(i + 1) + ": " + QuoteEntry(App.Entries[i]));
-  Say("statement box: " + QuoteEntry(StatementText()));
+// As the title bar's close button does, or Windows when the person logs off.
+void CloseStep(const CloseAnswer &a, bool loggingOff) {
+  ArmClose(a);
+  if (!loggingOff) {
+    SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0)) {
+    SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
+  }
+  ReportClose(a);
 }
 
-// Statements numbered from the current history's length on, each as short
-// as a statement gets, so that 100,000 of them still make a file the
-// loader takes: for measuring the services on large histories.
-void Fill(size_t count) {
-  const size_t first = App.Entries.size();
-  App.Entries.reserve(first + count);
-  for (size_t i = 1; i <= count; ++i)
-    App.Entries.push_back("SELECT " + std::to_string(first + i) + " FROM t;");
-  ShowHistory(0);
-  SetStatus("Added " + std::to_string(count) + " generated statements");
+void Show() {
+  const History &entries = Entries();
+  for (size_t i = 0; i < entries.size(); ++i)
+    Say("entry " + std::to_string(i + 1) + ": " + QuoteEntry(entries[i]));
+  Say("statement box: " + QuoteEntry(StatementText()));
 }
 
 // Steps that only a test build offers: faults no person could cause.
 bool FaultStep(const std::string &step) {
-#ifdef EDITOR_TEST_FAULTS
-  if (StartsWith(step, "throw-in ")) {
-    ThrowInNextService(step.substr(9));
-    return true;
-  }
-  if (step == "hide-title-bar") {
-    SetWindowLongA(App.Window, GWL_STYLE,
-                   GetWindowLongA(App.Window, GWL_STYLE) & ~WS_CAPTION);
-    SetWindowPos(App.Window, nullptr, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    return true;
-  }
-#else
-  (void)step;
-#endif
-  return false;
+  if (StartsWith(step, "throw-in ")) return ThrowNextTimeIn(step.substr(9));
+  if (step != "hide-title-bar" || !TakesFaults()) return false;
+  HWND w = MainWindow();
+  SetWindowLongA(w, GWL_STYLE, GetWindowLongA(w, GWL_STYLE) & ~WS_CAPTION);
+  SetWindowPos(w, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  return true;
 }
 
 // Runs one step; false at "quit".
@@ -155,6 +207,7 @@ bool Step(const std::string &step) {
   std::string text, error;
   size_t n = 0;
   DialogPlan plan;
+  CloseAnswer closing;
   if (step == "clear") {
     ClearHistory();
   } else if (step == "show") {
@@ -169,9 +222,9 @@ bool Step(const std::string &step) {
   } else if (StartsWith(step, "delete ") && Number(step.substr(7), n)) {
     DeleteEntry(n);
   } else if (StartsWith(step, "recall ") && Number(step.substr(7), n)) {
-    RecallEntry(n);
+    RecallIntoBox(n);
   } else if (StartsWith(step, "fill ") && Number(step.substr(5), n)) {
-    Fill(n);
+    FillHistory(n);
   } else if (StartsWith(step, "type ")) {
     if (!UnescapeText(step.substr(5), text, error)) {
       Say("error: " + error);
@@ -180,11 +233,27 @@ bool Step(const std::string &step) {
     }
   } else if (StartsWith(step, "keys ")) {
     KeysStep(step.substr(5));
+  } else if (StartsWith(step, "answer close") &&
+             (step.size() == 12 || step[12] == ' ') &&
+             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 13)),
+                           closing)) {
+    Answer = PendingAnswer{};
+    Answer.Close = true;
+    Answer.Closing = closing;
   } else if (StartsWith(step, "answer ") && DialogStep(step.substr(7), plan)) {
-    Answer.Armed = true;
+    Answer = PendingAnswer{};
+    Answer.Dialog = true;
     Answer.Plan = plan;
+  } else if ((step == "close" || StartsWith(step, "close ")) &&
+             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 6)),
+                           closing)) {
+    CloseStep(closing, false);
+  } else if ((step == "log-off" || StartsWith(step, "log-off ")) &&
+             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 8)),
+                           closing)) {
+    CloseStep(closing, true);
   } else if (StartsWith(step, "snap-menu ")) {
-    error = SnapMenu(App.Window, PluginsMnemonic, step.substr(10));
+    error = SnapMenu(MainWindow(), PluginsMnemonic, step.substr(10));
     Say(error.empty() ? "snapshot: " + Quote(step.substr(10))
                       : "error: no picture of the menu: " + error);
   } else if (DialogStep(step, plan)) {
@@ -195,10 +264,29 @@ bool Step(const std::string &step) {
   return true;
 }
 
+// A step ends inside the editor whatever it throws, with a line that says so.
+bool GuardedStep(const std::string &step) noexcept {
+  try {
+    return Step(step);
+  } catch (const std::bad_alloc &) {
+    SayLiteral("error: the step failed: not enough memory");
+  } catch (const std::exception &e) {
+    SayLiteral("error: the step failed:");
+    SayLiteral(e.what());
+  } catch (...) {
+    SayLiteral("error: the step failed");
+  }
+  return true;
+}
+
 }  // namespace
 
 void RunScript(const std::string &script) {
   for (const std::string &step : SplitScript(script)) {
-    if (!Step(step)) break;
+    if (!GuardedStep(step)) break;
+    if (!MainWindow()) {
+      Say("editor closed");
+      break;
+    }
   }
 }

@@ -1,11 +1,18 @@
 #include "editor/window.h"
 
 #include <algorithm>
+#include <new>
 
 #include "editor/history_model.h"
+#include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
+#include "editor/test_faults.h"
 
 namespace {
+
+constexpr char Title[] = "Stand-in SQL editor";
+constexpr char CloseQuestion[] = "Save the history before closing?";
+constexpr char SaveCaption[] = "Save history";
 
 // Controls, created in this order, which is also the Tab order; each label
 // comes just before the control its mnemonic moves to.
@@ -30,6 +37,10 @@ constexpr int Margin = 6, LabelHeight = 16, ButtonWidth = 80, ButtonHeight = 26,
 constexpr size_t ShownBytes = 400;  // of a long entry, in its row
 
 struct WindowState {
+  HWND Window = nullptr;
+  HWND Statement = nullptr;  // the multi-line statement box
+  HWND List = nullptr;       // the history, one row per entry
+  HWND Status = nullptr;
   HWND StatementLabel = nullptr, HistoryLabel = nullptr, RunButton = nullptr;
   HMENU HistoryMenu = nullptr;
   HACCEL Accelerators = nullptr;
@@ -54,7 +65,7 @@ int RowHeight() {
 
 // 0 when no row is selected.
 size_t SelectedEntry() {
-  const LRESULT row = SendMessageA(App.List, LB_GETCURSEL, 0, 0);
+  const LRESULT row = SendMessageA(Ui.List, LB_GETCURSEL, 0, 0);
   return row == LB_ERR ? 0 : static_cast<size_t>(row) + 1;
 }
 
@@ -67,6 +78,25 @@ void OnSelectedEntry(void (*command)(size_t)) {
   } else {
     SetStatus("Select a history entry first");
   }
+}
+
+// The row count is all the list keeps; every visible row is redrawn, since
+// the entry behind it may have changed.
+void ShowHistory(size_t select) {
+  const size_t count = Entries().size();
+  SendMessageA(Ui.List, LB_SETCOUNT, count, 0);
+  SendMessageA(Ui.List, LB_SETCURSEL,
+               select && select <= count ? select - 1 : -1, 0);
+  InvalidateRect(Ui.List, nullptr, TRUE);
+}
+
+// Told of every change to the state, and drawn before the command that made
+// it returns: a history loaded through a plug-in is on screen by then.
+void ModelChanged(const ModelChange &change) {
+  if (!Ui.Window) return;
+  if (change.History) ShowHistory(change.Select);
+  if (change.Status) SetWindowTextA(Ui.Status, StatusText().c_str());
+  RedrawWindow(Ui.Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 // One history row: line breaks shown as a pilcrow, a long entry cut short.
@@ -98,7 +128,8 @@ void DrawRow(const DRAWITEMSTRUCT &d) {
   const bool selected = (d.itemState & ODS_SELECTED) != 0;
   FillRect(d.hDC, &d.rcItem,
            GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
-  if (d.itemID < App.Entries.size()) {
+  if (d.itemID < Entries().size()) {
+    MaybeThrowIn("draw");
     HGDIOBJ old = SelectObject(d.hDC, Font());
     SetBkMode(d.hDC, TRANSPARENT);
     const std::string number = std::to_string(d.itemID + 1);
@@ -112,7 +143,7 @@ void DrawRow(const DRAWITEMSTRUCT &d) {
               DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     r.left = r.right + 8;
     r.right = d.rcItem.right;
-    const std::string text = RowText(App.Entries[d.itemID]);
+    const std::string text = RowText(Entries()[d.itemID]);
     SetTextColor(
         d.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextA(
@@ -131,38 +162,52 @@ void Layout(int width, int height) {
   // The statement box takes a third of the height, at least three lines.
   const int boxHeight =
       std::max(3 * RowHeight() + 8, (height - StatusHeight) / 3);
-  MoveWindow(App.Statement, Margin, y, inner - ButtonWidth - Margin, boxHeight,
+  MoveWindow(Ui.Statement, Margin, y, inner - ButtonWidth - Margin, boxHeight,
              TRUE);
   MoveWindow(Ui.RunButton, width - Margin - ButtonWidth, y, ButtonWidth,
              ButtonHeight, TRUE);
   y += boxHeight + Margin;
   MoveWindow(Ui.HistoryLabel, Margin, y, inner, LabelHeight, TRUE);
   y += LabelHeight;
-  MoveWindow(App.List, Margin, y, inner,
+  MoveWindow(Ui.List, Margin, y, inner,
              std::max(RowHeight(), height - StatusHeight - Margin - y), TRUE);
-  MoveWindow(App.Status, 0, height - StatusHeight, width, StatusHeight, TRUE);
+  MoveWindow(Ui.Status, 0, height - StatusHeight, width, StatusHeight, TRUE);
+}
+
+// The row under a point of the list's client area, or -1. Worked out from
+// the first row shown: the list's own answer keeps only 16 bits of it.
+LRESULT RowAt(POINT client) {
+  RECT area;
+  GetClientRect(Ui.List, &area);
+  if (!PtInRect(&area, client)) return -1;
+  const LRESULT top = SendMessageA(Ui.List, LB_GETTOPINDEX, 0, 0);
+  const LRESULT height = SendMessageA(Ui.List, LB_GETITEMHEIGHT, 0, 0);
+  if (top < 0 || height <= 0) return -1;
+  const LRESULT row = top + client.y / height;
+  return row < static_cast<LRESULT>(Entries().size()) ? row : -1;
 }
 
 void ShowContextMenu(LPARAM at) {
   POINT p = {static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
-  if (at == -1) {  // from the keyboard: beside the selected row
-    RECT r = {};
+  if (at == -1) {  // from the keyboard: beside the selected row, in view
+    RECT area, r = {};
+    GetClientRect(Ui.List, &area);
     const size_t selected = SelectedEntry();
-    if (!selected || SendMessageA(App.List, LB_GETITEMRECT, selected - 1,
-                                  reinterpret_cast<LPARAM>(&r)) == LB_ERR) {
-      GetClientRect(App.List, &r);
+    if (selected) {
+      SendMessageA(Ui.List, LB_SETCURSEL, selected - 1, 0);  // scrolls to it
+      SendMessageA(Ui.List, LB_GETITEMRECT, selected - 1,
+                   reinterpret_cast<LPARAM>(&r));
     }
-    p = {r.left + 16, r.bottom};
-    ClientToScreen(App.List, &p);
+    p = {area.left + 16, std::clamp(r.bottom, area.top, area.bottom)};
+    ClientToScreen(Ui.List, &p);
   } else {  // from the mouse: the row under it is the one meant
     POINT client = p;
-    ScreenToClient(App.List, &client);
-    const LRESULT hit = SendMessageA(App.List, LB_ITEMFROMPOINT, 0,
-                                     MAKELPARAM(client.x, client.y));
-    if (HIWORD(hit) == 0) SendMessageA(App.List, LB_SETCURSEL, LOWORD(hit), 0);
+    ScreenToClient(Ui.List, &client);
+    const LRESULT row = RowAt(client);
+    if (row >= 0) SendMessageA(Ui.List, LB_SETCURSEL, row, 0);
   }
   TrackPopupMenu(Ui.HistoryMenu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0,
-                 App.Window, nullptr);
+                 Ui.Window, nullptr);
 }
 
 void EnableHistoryCommands(HMENU menu) {
@@ -170,7 +215,35 @@ void EnableHistoryCommands(HMENU menu) {
   EnableMenuItem(menu, RecallCommand, MF_BYCOMMAND | selected);
   EnableMenuItem(menu, DeleteCommand, MF_BYCOMMAND | selected);
   EnableMenuItem(menu, ClearCommand,
-                 MF_BYCOMMAND | (App.Entries.empty() ? MF_GRAYED : MF_ENABLED));
+                 MF_BYCOMMAND | (Entries().empty() ? MF_GRAYED : MF_ENABLED));
+}
+
+// Whether the editor may close now. With the history unsaved the person is
+// asked; Yes runs "Save history" and closes only once the history is saved.
+bool MayClose() {
+  if (CommandRunning()) {
+    SetStatus("Not closed: a plug-in's command is still running");
+    return false;
+  }
+  if (!Unsaved()) return true;
+  const int answer = MessageBoxA(Ui.Window, CloseQuestion, Title,
+                                 MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDNO) return true;
+  if (answer != IDYES) {
+    SetStatus("Not closed: the history is still here, not saved");
+    return false;
+  }
+  const std::string before = StatusText();
+  if (!RunCommandCalled(SaveCaption)) {
+    SetStatus(
+        "Not closed: no plug-in offers \"Save history\", so the "
+        "history cannot be saved");
+    return false;
+  }
+  if (!Unsaved()) return true;
+  SetStatus(StatusText() != before ? StatusText() + "; not closed"
+                                   : "Not closed: the history was not saved");
+  return false;
 }
 
 void Command(HWND w, int id, int code) {
@@ -179,7 +252,7 @@ void Command(HWND w, int id, int code) {
       RunStatementBox();
       return;
     case RecallCommand:
-      OnSelectedEntry(RecallEntry);
+      OnSelectedEntry(RecallIntoBox);
       return;
     case DeleteCommand:
       OnSelectedEntry(DeleteEntry);
@@ -188,20 +261,20 @@ void Command(HWND w, int id, int code) {
       ClearHistory();
       return;
     case ExitCommand:
-      DestroyWindow(w);
+      SendMessageA(w, WM_CLOSE, 0, 0);  // asks first, as closing does
       return;
     case IDOK:  // Enter outside the statement box
-      if (GetFocus() == App.List) OnSelectedEntry(RecallEntry);
+      if (GetFocus() == Ui.List) OnSelectedEntry(RecallIntoBox);
       if (GetFocus() == Ui.RunButton) RunStatementBox();
       return;
     case ListId:
-      if (code == LBN_DBLCLK) OnSelectedEntry(RecallEntry);
+      if (code == LBN_DBLCLK) OnSelectedEntry(RecallIntoBox);
       return;
   }
   RunPluginCommand(id);
 }
 
-LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
       Layout(LOWORD(lp), HIWORD(lp));
@@ -214,7 +287,7 @@ LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         HWND focus = GetFocus();
         if (focus && IsChild(w, focus)) Ui.LastFocus = focus;
       } else {
-        SetFocus(Ui.LastFocus ? Ui.LastFocus : App.Statement);
+        SetFocus(Ui.LastFocus ? Ui.LastFocus : Ui.Statement);
       }
       return 0;
     case WM_NEXTDLGCTL: {
@@ -242,12 +315,12 @@ LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return -2;
       }
       if (LOWORD(wp) == VK_RETURN) {
-        OnSelectedEntry(RecallEntry);
+        OnSelectedEntry(RecallIntoBox);
         return -2;
       }
       return -1;
     case WM_CONTEXTMENU:
-      if (reinterpret_cast<HWND>(wp) != App.List) break;
+      if (reinterpret_cast<HWND>(wp) != Ui.List) break;
       ShowContextMenu(lp);
       return 0;
     case WM_INITMENUPOPUP:
@@ -255,26 +328,77 @@ LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         EnableHistoryCommands(Ui.HistoryMenu);
       return 0;
     case WM_COMMAND:
-      // Nothing thrown may unwind through the platform's frames.
-      try {
-        Command(w, LOWORD(wp), HIWORD(wp));
-      } catch (const std::exception &e) {
-        SetStatus(std::string("The command failed: ") + e.what());
-      } catch (...) {
-        SetStatus("The command failed");
-      }
+      Command(w, LOWORD(wp), HIWORD(wp));
+      return 0;
+    case WM_CLOSE:  // the close button, Alt+F4, File > Exit
+      if (MayClose()) DestroyWindow(w);
+      return 0;
+    case WM_QUERYENDSESSION:  // Windows shuts down or the person logs off
+      return MayClose();
+    case WM_ENDSESSION:
+      if (wp) DestroyWindow(w);  // the session ends, and the editor with it
       return 0;
     case WM_DESTROY:
+      Ui.Window = nullptr;
       PostQuitMessage(0);
       return 0;
   }
   return DefWindowProcA(w, msg, wp, lp);
 }
 
+// What failed, for the status line.
+const char *Doing(UINT msg) {
+  switch (msg) {
+    case WM_DRAWITEM:
+      return "The history could not be drawn";
+    case WM_COMMAND:
+      return "The command failed";
+    case WM_CLOSE:
+    case WM_QUERYENDSESSION:
+      return "Not closed";
+  }
+  return "The window could not do what was asked";
+}
+
+LRESULT Failed(UINT msg, const char *why) noexcept {
+  try {
+    SetStatus(std::string(Doing(msg)) + ": " + why);
+  } catch (...) {
+    if (Ui.Status) SetWindowTextA(Ui.Status, Doing(msg));
+  }
+  return msg == WM_DRAWITEM ? TRUE : 0;  // and nothing closes
+}
+
+// Every message ends here, whatever its handling throws: it may have come
+// through a plug-in's dialog loop, whose frames nothing may unwind.
+LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
+  try {
+    return Handle(w, msg, wp, lp);
+  } catch (const std::bad_alloc &) {
+    return Failed(msg, "not enough memory");
+  } catch (const std::exception &e) {
+    return Failed(msg, e.what());
+  } catch (...) {
+    return Failed(msg, "an unexpected error");
+  }
+}
+
+// The window's own keys, before the usual dispatch: its accelerators, then
+// what a dialog does with Tab and mnemonics. Esc does nothing: in that mode
+// the statement box would close the window with it.
+bool Filter(MSG &m) {
+  const bool ours =
+      Ui.Window && (m.hwnd == Ui.Window || IsChild(Ui.Window, m.hwnd));
+  if (!ours) return false;
+  if (m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) return true;
+  return TranslateAcceleratorA(Ui.Window, Ui.Accelerators, &m) ||
+         IsDialogMessageA(Ui.Window, &m);
+}
+
 HWND Control(const char *cls, const char *text, DWORD style, DWORD exStyle,
              int id) {
   HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0,
-                           0, 0, 0, App.Window,
+                           0, 0, 0, Ui.Window,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleA(nullptr), nullptr);
   SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(Font()), FALSE);
@@ -311,28 +435,28 @@ void CreateMainWindow(HINSTANCE instance) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = "StandInEditor";
   RegisterClassA(&wc);
-  App.Window = CreateWindowA("StandInEditor", "Stand-in SQL editor",
-                             WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                             720, 440, nullptr, nullptr, instance, nullptr);
+  Ui.Window = CreateWindowA("StandInEditor", Title, WS_OVERLAPPEDWINDOW,
+                            CW_USEDEFAULT, CW_USEDEFAULT, 720, 440, nullptr,
+                            nullptr, instance, nullptr);
   Ui.StatementLabel = Control("STATIC", "&Statement:", 0, 0, StatementLabelId);
-  App.Statement = Control(
+  Ui.Statement = Control(
       "EDIT", "",
       WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
       WS_EX_CLIENTEDGE, StatementId);
-  SendMessageA(App.Statement, EM_SETLIMITTEXT, 0, 0);  // as long as it gets
+  SendMessageA(Ui.Statement, EM_SETLIMITTEXT, 0, 0);  // as long as it gets
   Ui.RunButton = Control("BUTTON", "&Run", WS_TABSTOP | BS_PUSHBUTTON, 0,
                          RunStatementCommand);
   Ui.HistoryLabel = Control("STATIC", "H&istory:", 0, 0, HistoryLabelId);
-  App.List =
+  Ui.List =
       Control("LISTBOX", "",
               WS_TABSTOP | WS_VSCROLL | LBS_NODATA | LBS_OWNERDRAWFIXED |
                   LBS_NOINTEGRALHEIGHT | LBS_NOTIFY | LBS_WANTKEYBOARDINPUT,
               WS_EX_CLIENTEDGE, ListId);
-  App.Status =
+  Ui.Status =
       Control("STATIC", "Type a statement, F5 runs it",
               SS_LEFTNOWORDWRAP | SS_NOPREFIX, WS_EX_STATICEDGE, StatusId);
   RECT client;
-  GetClientRect(App.Window, &client);
+  GetClientRect(Ui.Window, &client);
   Layout(client.right, client.bottom);
 
   ACCEL keys[] = {
@@ -340,7 +464,14 @@ void CreateMainWindow(HINSTANCE instance) {
       {FVIRTKEY | FCONTROL, VK_RETURN, RunStatementCommand},
   };
   Ui.Accelerators = CreateAcceleratorTableA(keys, 2);
-  Ui.LastFocus = App.Statement;
+  Ui.LastFocus = Ui.Statement;
+  ShowHistory(0);
+  SetModelListener(ModelChanged);
+  SetMessageFilter(Filter);
+}
+
+HWND MainWindow() {
+  return Ui.Window;
 }
 
 void BuildMenu() {
@@ -363,55 +494,29 @@ void BuildMenu() {
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(Ui.HistoryMenu),
               "&History");
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), "&Plug-ins");
-  SetMenu(App.Window, bar);
-}
-
-void ShowHistory(size_t select) {
-  // The row count is all the list keeps; every visible row is redrawn,
-  // since the entry behind it may have changed.
-  SendMessageA(App.List, LB_SETCOUNT, App.Entries.size(), 0);
-  SendMessageA(App.List, LB_SETCURSEL,
-               select && select <= App.Entries.size() ? select - 1 : -1, 0);
-  InvalidateRect(App.List, nullptr, TRUE);
-}
-
-void PaintNow() {
-  RedrawWindow(App.Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-void ShowStatus(const std::string &text) {
-  if (App.Status) SetWindowTextA(App.Status, text.c_str());
+  SetMenu(Ui.Window, bar);
 }
 
 std::string StatementText() {
-  std::string text(GetWindowTextLengthA(App.Statement) + 1, '\0');
+  std::string text(GetWindowTextLengthA(Ui.Statement) + 1, '\0');
   text.resize(
-      GetWindowTextA(App.Statement, &text[0], static_cast<int>(text.size())));
+      GetWindowTextA(Ui.Statement, &text[0], static_cast<int>(text.size())));
   return text;
 }
 
 void SetStatementText(const std::string &text) {
-  SetWindowTextA(App.Statement, text.c_str());
-  SendMessageA(App.Statement, EM_SETSEL, 0, -1);
-  SetFocus(App.Statement);
+  SetWindowTextA(Ui.Statement, text.c_str());
+  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
+  SetFocus(Ui.Statement);
 }
 
 void RunStatementBox() {
   RunStatement(StatementText());
   // As typed it stays, selected: the next statement typed replaces it.
-  SendMessageA(App.Statement, EM_SETSEL, 0, -1);
+  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
 }
 
-void DispatchEditorMessage(MSG &m) {
-  const bool ours =
-      App.Window && (m.hwnd == App.Window || IsChild(App.Window, m.hwnd));
-  if (ours && TranslateAcceleratorA(App.Window, Ui.Accelerators, &m)) return;
-  if (ours && IsDialogMessageA(App.Window, &m)) return;
-  TranslateMessage(&m);
-  DispatchMessageA(&m);
-}
-
-void RunMessageLoop() {
-  MSG m;
-  while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchEditorMessage(m);
+void RecallIntoBox(size_t number) {
+  std::string text;
+  if (RecallEntry(number, text)) SetStatementText(text);
 }

@@ -1,0 +1,30 @@
+#include "editor/test_faults.h"
+
+#include <new>
+
+namespace {
+
+std::string Armed;  // the place that throws next
+
+}  // namespace
+
+#ifdef EDITOR_TEST_FAULTS
+bool TakesFaults() {
+  return true;
+}
+#else
+bool TakesFaults() {
+  return false;
+}
+#endif
+
+bool ThrowNextTimeIn(const std::string &place) {
+  if (TakesFaults()) Armed = place;
+  return TakesFaults();
+}
+
+void MaybeThrowIn(const char *place) {
+  if (Armed.empty() || Armed != place) return;
+  Armed.clear();
+  throw std::bad_alloc();
+}
