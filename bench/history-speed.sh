@@ -25,6 +25,7 @@ if [ "${1:-}" = --take ]; then  # under Wine, with a display: BUILD DIST OUT ROU
   status=0
   "$build/wine-run" "$build/stand_in_editor.exe" --timings --script "$script quit" \
     "$dist/Pellor.dll" "$dist/Dravik.dll" >"$out/transcript.txt" 2>&1 || status=$?
+  echo "editor exit status: $status" >>"$out/transcript.txt"
   "$build/wine-run" --stop
   for n in $sizes; do
     echo "file: $n entries, $(stat -c %s "$out/h$n.ini" 2>/dev/null || echo 0) bytes" >>"$out/transcript.txt"

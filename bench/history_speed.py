@@ -14,9 +14,9 @@ SAVE_GOAL_MS = 1000
 SAVE = re.compile(rb"^timing: ExportHistory (\d+) entries: .*total ([\d.]+) ms$")
 LOAD = re.compile(
     rb"^timing: ImportHistory (\d+) entries: read and parse ([\d.]+) ms, "
-    rb"list ([\d.]+) ms, status ([\d.]+) ms, paint ([\d.]+) ms, "
-    rb"total ([\d.]+) ms$")
+    rb"show ([\d.]+) ms, total ([\d.]+) ms$")
 FILE = re.compile(rb"^file: (\d+) entries, (\d+) bytes$")
+EXIT = re.compile(rb"^editor exit status: (\d+)$")
 
 
 def main():
@@ -28,6 +28,7 @@ def main():
         return 1
     saves, loads, files, problems = {}, {}, {}, []
     machine = b""
+    exits = []
     for line in lines:
         if m := SAVE.match(line):
             saves.setdefault(int(m[1]), []).append(float(m[2]))
@@ -35,10 +36,16 @@ def main():
             loads.setdefault(int(m[1]), []).append([float(x) for x in m.groups()[1:]])
         elif m := FILE.match(line):
             files[int(m[1])] = int(m[2])
+        elif m := EXIT.match(line):
+            exits.append(int(m[1]))
         elif line.startswith(b"machine: "):
             machine = line[9:]
         elif line.startswith((b"error:", b"autopilot failed", b"OnCall -> 0")):
             problems.append(line.decode("latin-1"))
+    # How the editor ended counts: a crash after its last timing is no pass.
+    if exits != [0]:
+        problems.append(f"the editor ended with status {exits[0]}, not 0" if exits
+                        else "the editor's exit status is missing")
     rounds = len(saves.get(sizes[-1], []))
     for n in sizes:
         if not saves.get(n) or not loads.get(n) or len(saves[n]) != len(loads[n]):
@@ -47,19 +54,19 @@ def main():
 
     print("| Entries | File (bytes) | Save (ms) | Save (entries/s) "
           "| Load and show (ms) | Load and show (entries/s) "
-          "| of which read and parse, list, status, paint (ms) |")
+          "| of which read and parse, show (ms) |")
     print("|--:|--:|--:|--:|--:|--:|--:|")
     results = {}
     for n in sizes:
         if not saves.get(n) or not loads.get(n):
             continue
         save = statistics.median(saves[n])
-        parts = [statistics.median(r[i] for r in loads[n]) for i in range(5)]
-        load = parts[4]
+        parts = [statistics.median(r[i] for r in loads[n]) for i in range(3)]
+        load = parts[2]
         results[n] = (save, load)
         print(f"| {n:,} | {files.get(n, 0):,} | {save:,.1f} | {n / save * 1000:,.0f} "
               f"| {load:,.1f} | {n / load * 1000:,.0f} "
-              f"| {parts[0]:,.1f}, {parts[1]:,.1f}, {parts[2]:,.1f}, {parts[3]:,.1f} |")
+              f"| {parts[0]:,.1f}, {parts[1]:,.1f} |")
     print()
     print(f"Medians of {rounds} rounds, timed by the editor itself (--timings): "
           "save from the plug-in's call until the file is in place; load from "

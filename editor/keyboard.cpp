@@ -86,6 +86,20 @@ void Character(std::vector<INPUT> &out, wchar_t c) {
   }
 }
 
+// A right click at a point of the screen, as a person's mouse makes it.
+void RightClick(std::vector<INPUT> &out, POINT at) {
+  const int width = GetSystemMetrics(SM_CXSCREEN),
+            height = GetSystemMetrics(SM_CYSCREEN);
+  for (DWORD button : {MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP}) {
+    INPUT i = {};
+    i.type = INPUT_MOUSE;
+    i.mi.dx = MulDiv(at.x, 65535, width - 1);
+    i.mi.dy = MulDiv(at.y, 65535, height - 1);
+    i.mi.dwFlags = MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE | button;
+    out.push_back(i);
+  }
+}
+
 std::string Send(std::vector<INPUT> &inputs) {
   std::string error = BringToFront();
   if (!error.empty()) return error;
@@ -154,6 +168,14 @@ std::string PressKeys(const std::string &keys) {
     std::string token = keys.substr(start, end - start);
     start = end + 1;
     if (token.empty()) continue;
+    if (token.rfind("right-click:", 0) == 0) {
+      POINT at;
+      const size_t row = std::strtoul(token.c_str() + 12, nullptr, 10);
+      if (!HistoryRowOnScreen(row, at))
+        return "no history row " + token.substr(12) + " to click";
+      RightClick(inputs, at);
+      continue;
+    }
     std::vector<WORD> held;
     for (size_t plus; (plus = token.find('+')) != std::string::npos &&
                       plus + 1 < token.size();) {

@@ -12,4 +12,5 @@ std::string TypeText(const std::string &text);
 
 // Presses keys one after another, separated by spaces; each may be held
 // with ctrl+, alt+ or shift+: "ctrl+enter", "alt+h c", "f5", "tab", "del".
+// "right-click:N" clicks the right mouse button on history row N.
 std::string PressKeys(const std::string &keys);

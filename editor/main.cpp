@@ -72,8 +72,9 @@ int Run(int argc, char **argv) {
   StartHistory(EarlierSessions);
   CreateMainWindow(GetModuleHandleA(nullptr));
   if (!MainWindow()) {
-    std::fprintf(stderr, "The editor's window could not be created (error "
-                         "%lu): is there a display?\n",
+    std::fprintf(stderr,
+                 "The editor's window could not be created (error "
+                 "%lu): is there a display?\n",
                  GetLastError());
     return 1;
   }

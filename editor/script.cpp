@@ -204,6 +204,7 @@ bool FaultStep(const std::string &step) {
 bool Step(const std::string &step) {
   Say("step: " + step);
   if (step == "quit") return false;
+  MaybeThrowIn("step");
   std::string text, error;
   size_t n = 0;
   DialogPlan plan;

@@ -7,7 +7,8 @@
 
 // Whether this is the test build.
 bool TakesFaults();
-// Places: "ExportHistory", "ImportHistory", "draw" (a history row).
+// Places: "ExportHistory", "ImportHistory", "draw" (a history row),
+// "step" (a scripted step).
 // False when this build takes no faults.
 bool ThrowNextTimeIn(const std::string &place);
 void MaybeThrowIn(const char *place);

@@ -520,3 +520,15 @@ void RecallIntoBox(size_t number) {
   std::string text;
   if (RecallEntry(number, text)) SetStatementText(text);
 }
+
+bool HistoryRowOnScreen(size_t number, POINT &at) {
+  RECT r;
+  if (number < 1 || number > Entries().size()) return false;
+  SendMessageA(Ui.List, LB_SETTOPINDEX, number - 1, 0);
+  if (SendMessageA(Ui.List, LB_GETITEMRECT, number - 1,
+                   reinterpret_cast<LPARAM>(&r)) == LB_ERR) {
+    return false;
+  }
+  at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  return ClientToScreen(Ui.List, &at);
+}

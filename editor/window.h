@@ -23,3 +23,7 @@ void SetStatementText(const std::string &text);
 void RunStatementBox();
 // Brings the entry (counted from 1) back into the statement box.
 void RecallIntoBox(size_t number);
+
+// Scrolls the history so that row `number` (from 1) is shown, and gives the
+// middle of it on the screen; false when there is no such row.
+bool HistoryRowOnScreen(size_t number, POINT &at);

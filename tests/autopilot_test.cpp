@@ -85,12 +85,17 @@ INT_PTR ShowDialog(DLGPROC proc) {
                                  proc, 0);
 }
 
+int PostedToNoWindow;  // messages a window was meant to get
+
 // Runs this thread's messages, as a command busy before its dialog would.
 void PumpFor(DWORD ms) {
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < ms) {
     MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (!m.hwnd && m.message != WM_TIMER) ++PostedToNoWindow;
+      DispatchMessageA(&m);
+    }
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
 }
@@ -105,7 +110,9 @@ DialogPlan Plan() {
 
 TEST(Autopilot, DialogAppearingAfterTheDeadlineIsCancelledAndReported) {
   ArmFileDialog(Plan());
+  PostedToNoWindow = 0;
   PumpFor(TimeoutMs + 700);
+  EXPECT_EQ(PostedToNoWindow, 0) << "with no dialog up, it posted to none";
   const INT_PTR result = ShowDialog(Obedient);
   const DialogReport report = FinishFileDialog();
   EXPECT_FALSE(SafetyFired) << "nothing answered the late dialog";

@@ -12,16 +12,17 @@ REPORT = os.path.join(os.path.dirname(__file__), "..", "bench", "history_speed.p
 SIZES = ["1000", "10000", "100000"]
 
 
-def transcript(load_ms=1200.0, save_ms=500.0, sizes=(1000, 10000, 100000), extra=b""):
+def transcript(load_ms=1200.0, save_ms=500.0, sizes=(1000, 10000, 100000), extra=b"",
+               ended=b"editor exit status: 0\n"):
     out = b""
     for n in sizes:
         out += (b"timing: ExportHistory %d entries: format and write %.1f ms, total %.1f ms\n"
                 % (n, save_ms * n / 100000, save_ms * n / 100000))
         out += b"OnCall -> 1\n"
-        out += (b"timing: ImportHistory %d entries: read and parse 1.0 ms, list 1.0 ms, "
-                b"status 1.0 ms, paint 1.0 ms, total %.1f ms\n" % (n, load_ms * n / 100000))
+        out += (b"timing: ImportHistory %d entries: read and parse 1.0 ms, show 1.0 ms, "
+                b"total %.1f ms\n" % (n, load_ms * n / 100000))
         out += b"OnCall -> 1\n"
-    return out + extra + b"machine: test\n"
+    return out + extra + ended + b"machine: test\n"
 
 
 def verdict(text):
@@ -43,6 +44,9 @@ CASES = [
     ("a dialog failed", transcript(extra=b"autopilot failed: the dialog did not close in time\n"),
      1, "went wrong: autopilot failed"),
     ("largest never measured", transcript(sizes=(1000, 10000)), 1, "not measured: NOT met"),
+    ("the editor crashed at its end", transcript(ended=b"editor exit status: 5\n"), 1,
+     "went wrong: the editor ended with status 5, not 0"),
+    ("the editor's end unknown", transcript(ended=b""), 1, "exit status is missing"),
     ("a size missing", transcript(sizes=(10000, 100000)), 1, "1000 entries: 0 saves and 0 loads timed"),
 ]
 

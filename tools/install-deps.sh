@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12, when any of it is
 # missing: the i686 MinGW cross toolchain, CMake and Ninja, GoogleTest's
-# sources, 32-bit Wine, Xvfb, the PE inspector and the release's signing
-# tools. Does nothing when all is
+# sources, 32-bit Wine, Xvfb and xdotool, the PE inspector and the
+# release's signing tools. Does nothing when all is
 # there, so it is safe to rerun.
 set -euo pipefail
 
@@ -17,6 +17,7 @@ have ninja || need+=(ninja-build)
 have clang++ || need+=(clang)
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need+=(libclang-rt-14-dev)
 have xvfb-run || need+=(xvfb xauth)
+have xdotool || need+=(xdotool)  # real X key events, as a person's keyboard
 /usr/bin/python3 -c 'import pefile' 2>/dev/null || need+=(python3-pefile)
 have osslsigncode || need+=(osslsigncode)
 have openssl || need+=(openssl)

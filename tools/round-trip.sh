@@ -31,8 +31,11 @@ fail() {
 echo "== Editor 1: save the history"
 # A fresh history of statements run as a person would type them: one of
 # several lines, one with a ";" and quotes inside, one with bytes above 127.
-run "$@" --script "clear; run SELECT id, name FROM customers WHERE city = 'Oslo'\\;; run SELECT o.id, SUM(l.amount)\\r\\n  FROM orders o\\r\\n  JOIN lines l ON l.order_id = o.id\\r\\n GROUP BY o.id\\;; run UPDATE settings SET value = 'a=b\\; [c]' WHERE key = \"mode\"\\;; run INSERT INTO notes(text) VALUES ('caf\\xE9 cr\\xE8me')\\;; show; save $W; quit" >"$work/save.log"
+status=0
+run "$@" --script "clear; run SELECT id, name FROM customers WHERE city = 'Oslo'\\;; run SELECT o.id, SUM(l.amount)\\r\\n  FROM orders o\\r\\n  JOIN lines l ON l.order_id = o.id\\r\\n GROUP BY o.id\\;; run UPDATE settings SET value = 'a=b\\; [c]' WHERE key = \"mode\"\\;; run INSERT INTO notes(text) VALUES ('caf\\xE9 cr\\xE8me')\\;; show; save $W; quit" >"$work/save.log" || status=$?
 transcript show "$work/save.log"
+# How the editor ended counts: a crash after its last line is no pass.
+[ "$status" -eq 0 ] || fail "Editor 1 ended with status $status, not 0: NO round trip."
 transcript installs "$work/save.log"
 case $? in
   0) ;;
@@ -44,8 +47,9 @@ echo "== The history file"
 if [ -f "$file" ]; then transcript show "$file" "$work/save.log"; else echo "(not written)"; fi
 echo
 echo "== Editor 2: start empty, load the file"
-run "$@" --script "clear; load $W; show; quit" >"$work/load.log"
+run "$@" --script "clear; load $W; show; quit" >"$work/load.log" || status=$?
 transcript show "$work/load.log"
+[ "$status" -eq 0 ] || fail "Editor 2 ended with status $status, not 0: NO round trip."
 echo
 transcript history "$work/save.log" "$work/load.log" "$file" || fail "Restored history is identical: NO"
 "$build/wine-run" --stop

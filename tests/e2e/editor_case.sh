@@ -15,10 +15,13 @@ W=$(win "$work")
 log="$work/$case_name.log"
 failures=0
 
-editor() {  # editor [--host-version V] SCRIPT
+editor() {  # editor [--host-version V] SCRIPT: a run that must end with 0
   "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
-  [ $? -eq 77 ] && { cat "$log"; exit 77; }  # no 32-bit runtime here
+  status=$?
+  [ $status -eq 77 ] && { cat "$log"; exit 77; }  # no 32-bit runtime here
   echo "--- transcript ($case_name)"; cat "$log"
+  # A crash after the last line of the transcript is a failure too.
+  [ $status -eq 0 ] || { echo "FAILED: the editor ended with status $status, not 0"; failures=$((failures + 1)); }
 }
 expect() {  # the transcript holds this line
   grep -aqxF -- "$1" "$log" || { printf 'MISSING: %s\n' "$1"; failures=$((failures + 1)); }
@@ -58,11 +61,15 @@ case "$case_name" in
   overwrite_no_then_cancel_keeps_file)
     editor --script "save $W\\keep.ini; quit"
     cp "$work/keep.ini" "$work/keep.before"
-    editor --script "save $W\\keep.ini no; quit"
+    # Replies in the order given: a "no" first cancels, whatever follows.
+    editor --script "save $W\\keep.ini no yes; quit"
     expect "OnCall -> 0"
     refuse "service: ExportHistory"
     grep -aq '^dialog asked: ' "$log" || { echo "MISSING: replace question"; failures=$((failures + 1)); }
     cmp "$work/keep.ini" "$work/keep.before" || failures=$((failures + 1))
+    # Two replies are two replies, never part of the name typed.
+    editor --script "save $W\\keep.ini yes yes; quit"
+    expect "service: ExportHistory(\"$W\\keep.ini\")"
     ;;
   load_missing_file_keeps_history)
     rm -f "$work/missing.ini"
@@ -90,9 +97,11 @@ case "$case_name" in
     refuse "command:"
     ;;
   round_trip_restores_history)
-    editor --script "save $W\\round.ini; show; quit"
+    editor --timings --script "save $W\\round.ini; show; quit"
+    expect_re '^timing: ExportHistory 5 entries: format and write [0-9.]+ ms, total [0-9.]+ ms$'
     cp "$log" "$work/round.saved"
-    editor --script "clear; load $W\\round.ini; show; quit"
+    editor --timings --script "clear; load $W\\round.ini; show; quit"
+    expect_re '^timing: ImportHistory 5 entries: read and parse [0-9.]+ ms, show [0-9.]+ ms, total [0-9.]+ ms$'
     expect "OnCall -> 1"
     python3 "$tools/transcript.py" history "$work/round.saved" "$log" "$work/round.ini" ||
       failures=$((failures + 1))
@@ -140,6 +149,109 @@ case "$case_name" in
     expect "status: History cleared: 1 entry removed"  # from the context menu
     no_errors
     ;;
+  closing_with_unsaved_history_asks_first)
+    # Esc in the statement box closes nothing. Closing with the history
+    # changed asks, by every way a person closes: Cancel keeps the editor,
+    # Yes with the save dialog cancelled keeps it too, Yes and a file saves
+    # and closes, No closes without saving.
+    editor --script "run SELECT 1\\;; keys esc; show; close cancel; answer close cancel; keys alt+f4; answer close cancel; keys alt+f x; log-off cancel; close yes; close yes $W\\closed.ini; show"
+    [ "$(shown 1 | grep -ac '^entry ')" -eq 6 ] || { echo "MISSING: the history after Esc"; failures=$((failures + 1)); }
+    [ "$(grep -acxF 'question: "Save the history before closing?", answered cancel' "$log")" -eq 4 ] ||
+      { echo "MISSING: four questions answered cancel (button, Alt+F4, File > Exit, log-off)"; failures=$((failures + 1)); }
+    [ "$(grep -acxF 'editor still open' "$log")" -eq 5 ] || { echo "MISSING: open after each refusal"; failures=$((failures + 1)); }
+    expect "status: Not closed: the history was not saved"
+    expect "service: ExportHistory(\"$W\\closed.ini\")"
+    expect "editor closed"
+    [ "$(grep -ac '^step: show$' "$log")" -eq 1 ] || { echo "a step ran after the editor closed"; failures=$((failures + 1)); }
+    [ "$(grep -ac '^Entry' "$work/closed.ini")" -eq 6 ] || { echo "closed.ini does not hold the 6 entries"; failures=$((failures + 1)); }
+    refuse "error:"; refuse "autopilot failed"
+    # No: closed, nothing saved; the same when Windows ends the session.
+    editor --script "run SELECT 2\\;; close no"
+    expect 'question: "Save the history before closing?", answered no'
+    expect "editor closed"; refuse "service:"
+    editor --script "run SELECT 2\\;; log-off no"
+    expect 'question: "Save the history before closing?", answered no'
+    expect "editor closed"; refuse "service:"
+    # Nothing asked when nothing would be lost: the history as it started,
+    # as it was saved, as it was loaded.
+    editor --script "run SELECT 3\\;; delete 6; close"
+    expect "editor closed"; refuse "question:"
+    editor --script "run SELECT 4\\;; save $W\\saved.ini; close"
+    expect "editor closed"; refuse "question:"
+    editor --script "clear; load $W\\saved.ini; close"
+    expect "editor closed"; refuse "question:"; refuse "error:"
+    ;;
+  long_history_is_refused_before_save_would_refuse)
+    # What the history holds always saves and loads back: a statement, a
+    # fill or a load past the file's limits is refused with the reason,
+    # and the statement stays in its box.
+    # The mouse finds the row under it past 65,536 rows as well.
+    editor --script "fill 99995; run SELECT 1\\;; fill 1; fill 999999999; save $W\\full.ini; keys right-click:70000 d; run SELECT 1\\;; quit"
+    expect "status: Added 99995 generated statements"
+    expect "status: Not run, the statement stays in its box: the history would hold 100001 entries, and a history file takes at most 100000; delete or clear history entries first"
+    expect "status: Not filled: the history would hold 100001 entries, and a history file takes at most 100000"
+    expect "status: Not filled: the history would hold 1000099999 entries, and a history file takes at most 100000"
+    expect "status: Saved 100000 history entries to $W\\full.ini"
+    expect "status: Deleted history entry 70000; 99999 entries left"
+    expect "status: Ran the statement (no database here, nothing executed); it is history entry 100000"
+    # Bytes: a file read with line feeds alone that the writer's CRLF would
+    # take past 4 MiB, and a statement that would take a full file past it.
+    python3 - "$work/lf.ini" "$work/near.ini" <<'PY'
+import sys
+def write(path, n, size, end):
+    with open(path, "wb") as f:
+        f.write(b"[History]" + end + b"Count=%d" % n + end)
+        for i in range(1, n + 1):
+            f.write(b'Entry%d="%s"' % (i, b"x" * size) + end)
+write(sys.argv[1], 100000, 28, b"\n")    # 4,188,918 bytes; 4,288,920 with CRLF
+write(sys.argv[2], 91357, 31, b"\r\n")  # 4,191,340 bytes: 2,964 to spare
+PY
+    editor --script "load $W\\lf.ini; load $W\\near.ini; run SELECT '$(printf '%06000d' 0)'\\;; quit"
+    expect_re '^status: History not loaded, kept as it was: its file would take [0-9]+ bytes, and a history file takes at most 4194304$'
+    expect "status: Loaded 91357 history entries from $W\\near.ini"
+    expect_re "^status: Not run, the statement stays in its box: its file would take [0-9]+ bytes, and a history file takes at most 4194304; delete or clear history entries first$"
+    no_errors
+    ;;
+  recall_runs_back_exactly_what_was_stored)
+    # Every byte a history file can hold, line breaks of every shape among
+    # them, comes back into the statement box and runs again unchanged; a
+    # NUL, which no statement can hold, is refused when the file is read.
+    python3 - "$work/bytes.ini" "$work/zero.ini" <<'PY'
+import sys
+def escaped(data):
+    return b"".join(b"\\x%02X" % b if b < 0x20 or b in b'"\\\x7f' else bytes([b]) for b in data)
+entries = [b"a\rb\nc\r\r\nd\r\n", bytes(range(1, 128)), bytes(range(128, 256)), b"tab\t end "]
+with open(sys.argv[1], "wb") as f:
+    f.write(b"[History]\r\nCount=4\r\n")
+    f.writelines(b'Entry%d="%s"\r\n' % (i, escaped(e)) for i, e in enumerate(entries, 1))
+with open(sys.argv[2], "wb") as f:
+    f.write(b'[History]\r\nCount=1\r\nEntry1="a\\x00b"\r\n')
+PY
+    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; load $W\\zero.ini; show; quit"
+    expect "status: Loaded 4 history entries from $W\\bytes.ini"
+    expect_re '^status: History not loaded, kept as it was: .*entry 1'
+    stored=$(shown 1 | grep -a '^entry [1-4]:' | cut -d: -f2-)
+    again=$(shown 1 | grep -a '^entry [5-8]:' | cut -d: -f2-)
+    [ "$(shown 1 | grep -ac '^entry ')" -eq 8 ] || { echo "MISSING: four entries run again"; failures=$((failures + 1)); }
+    same "entries run again from the statement box" "$stored" "$again"
+    no_errors
+    ;;
+  keys_left_open_are_closed_and_reported)
+    # Keys that open a menu and leave it open would hold the editor for
+    # ever: 20 seconds later it is closed and the step says so.
+    editor --script "keys alt+h; run SELECT 1\\;; quit"
+    expect 'error: keys "alt+h": the keys were not all handled in time: what they opened was closed'
+    expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
+    ;;
+  editor_is_windowed_and_prints_through_a_pipe)
+    # No console window for a person; a shell still reads the transcript.
+    /usr/bin/python3 -c 'import pefile, sys; s = pefile.PE(sys.argv[1], fast_load=True).OPTIONAL_HEADER.Subsystem; print("subsystem", s); sys.exit(s != 2)' "$editor" ||
+      { echo "the editor is not built for the windows subsystem"; failures=$((failures + 1)); }
+    "$wine_run" "$editor" --script quit "$dist/Pellor.dll" "$dist/Dravik.dll" 2>&1 | cat >"$log"
+    cat "$log"
+    expect "editor version 1.51.22, ANSI code page $(grep -ao 'code page [0-9]*' "$log" | cut -d' ' -f3)"
+    expect "step: quit"
+    ;;
   snap_box_without_script_is_refused)
     # Without a script nothing would dismiss the box: refused at once.
     timeout 120 "$wine_run" "$editor" --snap-box "$W\\box.bmp" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
@@ -153,13 +265,19 @@ case "$case_name" in
     # A service that throws (as when memory runs out) fails in the status
     # line and returns 0 to the plug-in, and the editor goes on; a window
     # whose title bar is not drawn is not pictured.
-    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
+    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
     expect "status: History not saved: not enough memory"
     expect "status: History not loaded: not enough memory"
     same "results handed back to the plug-ins" "0 0" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
     [ "$(shown 1 | grep -ac '^entry ')" -eq 5 ] || { echo "history changed"; failures=$((failures + 1)); }
     [ ! -e "$work/thrown.ini" ] || { echo "thrown.ini written"; failures=$((failures + 1)); }
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
+    # Drawing a row that throws ends in the window, which says so and goes on.
+    expect "status: The history could not be drawn: not enough memory"
+    expect "status: Ran the statement (no database here, nothing executed); it is history entry 7"
+    # So does a scripted step, and the script goes on.
+    expect "error: the step failed: not enough memory"
+    refuse "history entry 8"
     expect "snapshot: \"$W\\framed.bmp\""
     expect_re '^error: no picture of the menu: the picture shows no title bar'
     [ -f "$work/framed.bmp" ] && [ ! -e "$work/bare.bmp" ] ||

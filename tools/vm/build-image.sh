@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds, once, a small Debian guest that can run 32-bit Windows programs:
-# its own kernel (with 32-bit emulation on), 32-bit Wine, Xvfb, CMake, the
+# its own kernel (with 32-bit emulation on), 32-bit Wine, Xvfb, xdotool, CMake, the
 # PE inspector and the release signing tools, and a Wine prefix made on its
 # first boot. Used when this machine's kernel cannot run 32-bit programs.
 # Installing, mounting and the chroot need root: as another user it asks
@@ -9,7 +9,7 @@
 set -euo pipefail
 dir=$(realpath -m "$1")
 here=$(dirname "$(realpath "$0")")
-stamp="bookworm wine32 v2"
+stamp="bookworm wine32 xdotool v3"
 built() { [ -f "$dir/root.img" ] && [ "$(cat "$dir/stamp" 2>/dev/null)" = "$stamp" ]; }
 built && exit 0
 mkdir -p "$dir"
@@ -57,7 +57,7 @@ as_root chroot "$root" sh -ec '
   # An image built afresh needs no fsync after every file.
   apt-get install -y -qq -o Dpkg::Options::=--force-unsafe-io \
     --no-install-recommends linux-image-amd64 \
-    initramfs-tools kmod procps wine wine64 wine32:i386 xvfb xauth \
+    initramfs-tools kmod procps wine wine64 wine32:i386 xvfb xauth xdotool \
     cmake python3 python3-pefile osslsigncode openssl
   apt-get clean' >"$dir/install.log" 2>&1
 unmount

@@ -1,0 +1,120 @@
+#!/bin/sh
+# A person at the keyboard and mouse, from outside the program: real X
+# events (xdotool) reach the stand-in editor under the test's virtual
+# display the way a person's keyboard does. Esc in the statement box must
+# leave the editor and its history alone; Shift+F10 opens the history's
+# menu at a row in view; Alt+F4 with the history changed asks, and the
+# editor stays until the question is answered.
+#   person_keys.sh WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
+set -u
+export LC_ALL=C
+wine_run=$1 editor=$2 dist=$3
+mkdir -p "$4"
+work=$(cd "$4" && pwd)/person_keys
+rm -rf "$work"
+mkdir -p "$work"
+log=$work/editor.log
+failures=0
+fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
+command -v xdotool >/dev/null || { echo "xdotool is missing (tools/install-deps.sh installs it)"; exit 1; }
+[ -n "${DISPLAY:-}" ] || { echo "no display: run under xvfb-run"; exit 1; }
+
+# Waits up to $1 seconds for the rest of the line to succeed.
+within() {
+  end=$(($(date +%s) + $1))
+  shift
+  until "$@"; do
+    [ "$(date +%s)" -lt "$end" ] || return 1
+    sleep 0.2
+  done
+}
+said() { grep -aqF -- "$1" "$log"; }
+windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
+count_windows() { [ "$(windows "$1" | wc -l)" -eq "$2" ]; }
+alive() { kill -0 "$pid" 2>/dev/null; }
+focus() { timeout 10 xdotool windowfocus --sync "$1"; }
+finish() {
+  alive && kill "$pid"
+  echo "--- transcript"
+  cat "$log"
+  [ "$failures" -eq 0 ] && echo "PASS person_keys" || echo "FAIL person_keys ($failures)"
+  [ "$failures" -eq 0 ]
+  exit
+}
+
+python3 - "$work/long.ini" <<'PY'
+import sys
+with open(sys.argv[1], "wb") as f:
+    f.write(b"[History]\r\nCount=100000\r\n")
+    f.writelines(b'Entry%d="SELECT %d FROM t;"\r\n' % (i, i) for i in range(1, 100001))
+PY
+long=$(printf 'Z:%s' "$work/long.ini" | tr / '\\')
+
+"$wine_run" "$editor" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1 &
+pid=$!
+within 60 count_windows "Stand-in SQL editor" 1 || { fail "the editor's window never appeared"; finish; }
+main=$(windows "Stand-in SQL editor")
+focus "$main"
+
+# A long history, loaded through the Load dialog as a person does.
+xdotool key alt+p l
+within 30 count_windows "Select File for load from" 1 || { fail "no Load dialog"; finish; }
+focus "$(windows "Select File for load from")"
+xdotool type --delay 10 "$long"
+xdotool key Return
+within 30 said "status: Loaded 100000 history entries" || fail "the long history was not loaded"
+
+# Row 1 selected, then scrolled far out of view with the wheel: Shift+F10
+# opens the menu beside a row that can be seen, inside the list.
+focus "$main"
+xdotool key alt+i Home
+eval "$(xdotool getwindowgeometry --shell "$main")"
+top=$((Y + HEIGHT / 2)) bottom=$((Y + HEIGHT))
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT * 3 / 4)) click --repeat 30 --delay 20 5
+sleep 1
+before=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort)
+xdotool key shift+F10
+sleep 1
+menu=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort | grep -vxF "$before" | head -n1)
+if [ -z "$menu" ]; then
+  fail "Shift+F10 opened no menu"
+else
+  menu_y=$(xdotool getwindowgeometry --shell "$menu" | sed -n 's/^Y=//p')
+  [ "$menu_y" -ge "$top" ] && [ "$menu_y" -le "$bottom" ] ||
+    fail "Shift+F10's menu opened at y=$menu_y, outside the history list ($top to $bottom)"
+fi
+xdotool key Escape
+sleep 0.5
+
+# Changes: row 1 deleted, a statement typed and run.
+xdotool key Delete
+within 10 said "status: Deleted history entry 1; 99999 entries left" || fail "Del deleted nothing"
+xdotool key alt+s
+xdotool type --delay 20 "SELECT 42;"
+xdotool key ctrl+Return
+within 10 said "it is history entry 100000" || fail "the statement did not run"
+
+# Esc in the statement box: nothing closes and nothing is asked.
+xdotool key Escape
+sleep 2
+alive || { fail "Esc in the statement box ended the editor"; finish; }
+count_windows "Stand-in SQL editor" 1 || fail "Esc in the statement box brought up a window"
+said "Not closed" && fail "Esc in the statement box tried to close the editor"
+
+# Alt+F4: the question comes, and the editor stays until it is answered.
+xdotool key alt+F4
+within 15 count_windows "Stand-in SQL editor" 2 || { fail "Alt+F4 asked nothing"; finish; }
+sleep 2
+alive || { fail "the editor ended before the question was answered"; finish; }
+question=$(windows "Stand-in SQL editor" | grep -vxF "$main" | head -n1)
+focus "$question"
+xdotool key n
+if within 30 sh -c "! kill -0 $pid 2>/dev/null"; then
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
+else
+  fail "No did not close the editor"
+fi
+said "service: ExportHistory" && fail "No saved the history"
+finish
