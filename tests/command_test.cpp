@@ -34,7 +34,7 @@ TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
   const OPENFILENAMEA &r = d.Record;
   EXPECT_STREQ(d.Import, Library->DialogImport);
   EXPECT_EQ(r.lStructSize, 76u) << "the short layout every version accepts";
-  EXPECT_EQ(r.hwndOwner, Host.Info.OwnerWindow);
+  EXPECT_EQ(r.hwndOwner, Host.Owner());
   EXPECT_EQ(r.hInstance, Plugin.Module);
   EXPECT_EQ(d.FilterBytes, FilterList);
   EXPECT_EQ(r.lpstrCustomFilter, nullptr);
@@ -116,7 +116,7 @@ TEST_P(Command, PathIsKeptAcrossCommandsAndThroughACancel) {
 TEST_P(Command, OwnerWindowIsReadAtEachCommand) {
   Cancel();
   for (UINT_PTR owner : {0x10010u, 0x20020u, 0u, 0x30030u}) {
-    Host.Info.OwnerWindow = reinterpret_cast<HWND>(owner);
+    Host.SetOwner(reinterpret_cast<HWND>(owner));
     Plugin.OnCall();
     EXPECT_EQ(Fakes.Dialogs.back().Record.hwndOwner,
               reinterpret_cast<HWND>(owner));
@@ -126,8 +126,8 @@ TEST_P(Command, OwnerWindowIsReadAtEachCommand) {
 TEST_P(Command, ServiceTableIsTheOneCapturedAtInstall) {
   FakeHost other;
   MakeHost(other, 1, 51, 22);
-  OwnEntry(other) = nullptr;  // calling through this table would crash
-  Host.Info.Services = &other.Table;
+  SetOwnEntry(other, nullptr);  // calling through this table would crash
+  Host.SetServices(other.Table);
   Confirm("C:\\h.ini");
   EXPECT_SURVIVES({
     EXPECT_EQ(Plugin.OnCall(), 1);
@@ -162,21 +162,21 @@ TEST_P(Command, FailedDialogLeavingNoNulIsTerminatedBeforeTheNextDialog) {
 TEST_P(Command, NullServiceEntryOrTableMeansNoDialogAndZero) {
   EXPECT_SURVIVES({
     Confirm("C:\\h.ini");
-    OwnEntry(Host) = nullptr;
+    SetOwnEntry(Host, nullptr);
     EXPECT_EQ(Plugin.OnCall(), 0);
     EXPECT_TRUE(Fakes.Dialogs.empty()) << "asked for a file nobody takes";
 
     FakeHost empty;
     MakeHost(empty, 1, 51, 22);
-    empty.Info.Services = nullptr;
-    ASSERT_EQ(Plugin.OnInstall(Info.Info(), &empty.Info), 0);
+    empty.SetServices(nullptr);
+    ASSERT_EQ(Plugin.OnInstall(Info.Info(), empty.Info()), 0);
     EXPECT_EQ(Plugin.OnCall(), 0);
     EXPECT_TRUE(Fakes.Dialogs.empty());
   });
 }
 
 TEST_P(Command, OnlyTheVariantEntryIsNeeded) {
-  OtherEntry(Host) = nullptr;
+  SetOtherEntry(Host, nullptr);
   Confirm("C:\\h.ini");
   EXPECT_EQ(Plugin.OnCall(), 1);
   EXPECT_EQ(Fakes.Services.size(), 1u);

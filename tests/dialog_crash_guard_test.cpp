@@ -45,7 +45,7 @@ TEST_P(DialogCrashGuard, CrashInsideTheDialogCallIsThePlatforms) {
 }
 
 TEST_P(DialogCrashGuard, CrashAfterTheDialogReturnedIsNotThePlatforms) {
-  OwnEntry(Host) = &CrashingService;
+  SetOwnEntry(Host, &CrashingService);
   ASSERT_EQ(Install(Host), 0);
   EXPECT_EXIT(
       {
@@ -59,10 +59,10 @@ TEST_P(DialogCrashGuard, CrashAfterTheDialogReturnedIsNotThePlatforms) {
 
 TEST_P(DialogCrashGuard, CrashInsideTheLibraryIsNotThePlatforms) {
   // A service table the library cannot read: it faults before any dialog.
-  auto unreadable = static_cast<HostServices *>(
-      VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+  void *unreadable =
+      VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
   ASSERT_NE(unreadable, nullptr);
-  Host.Info.Services = unreadable;
+  Host.SetServices(unreadable);
   ASSERT_EQ(Install(Host), 0);
   EXPECT_EXIT(
       {
