@@ -10,6 +10,22 @@ namespace {
 const std::string FilterList(
     "INI files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0\0", 46);
 
+// Fills the stack below the caller with a non-zero pattern, so a byte the
+// library forgets to write shows instead of passing as the zero a fresh
+// stack happens to hold there.
+__attribute__((noinline)) void DirtyTheStack() {
+  volatile unsigned char below[16 * 1024];
+  for (size_t i = 0; i < sizeof below; ++i) below[i] = 0xA5;
+}
+
+// Runs the command in the frame DirtyTheStack just left.
+__attribute__((noinline)) int CallFromDirtyStack(OnCallFn onCall) {
+  DirtyTheStack();
+  const int result = onCall();
+  asm volatile("" ::: "memory");  // a call, not a jump, from this frame
+  return result;
+}
+
 class Command : public PluginTest {
  protected:
   void SetUp() override {
@@ -28,7 +44,7 @@ class Command : public PluginTest {
 
 TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
   Cancel();
-  ASSERT_EQ(Plugin.OnCall(), 0);
+  ASSERT_EQ(CallFromDirtyStack(Plugin.OnCall), 0);
   ASSERT_EQ(Fakes.Dialogs.size(), 1u);
   const DialogCall &d = Fakes.Dialogs[0];
   const OPENFILENAMEA &r = d.Record;
@@ -61,8 +77,8 @@ TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
 
 TEST_P(Command, RecordIsRefilledAfterTheUserChangedTheFilter) {
   Fakes.DialogSpoilsRecord = true;
-  Plugin.OnCall();
-  Plugin.OnCall();
+  CallFromDirtyStack(Plugin.OnCall);
+  CallFromDirtyStack(Plugin.OnCall);
   ASSERT_EQ(Fakes.Dialogs.size(), 2u);
   const OPENFILENAMEA &r = Fakes.Dialogs[1].Record;
   EXPECT_EQ(r.nFilterIndex, 1u) << "INI files selected again";
