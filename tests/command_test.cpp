@@ -191,6 +191,15 @@ TEST_P(Command, NullServiceEntryOrTableMeansNoDialogAndZero) {
   });
 }
 
+TEST_P(Command, EntryClearedWhileTheDialogIsUpMeansZero) {
+  Confirm("C:\\h.ini");
+  Fakes.DuringDialog = [this] { SetOwnEntry(Host, nullptr); };
+  EXPECT_SURVIVES({
+    EXPECT_EQ(Plugin.OnCall(), 0);
+    EXPECT_TRUE(Fakes.Services.empty());
+  });
+}
+
 TEST_P(Command, OnlyTheVariantEntryIsNeeded) {
   SetOtherEntry(Host, nullptr);
   Confirm("C:\\h.ini");

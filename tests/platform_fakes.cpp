@@ -17,6 +17,7 @@ BOOL RecordDialog(const char *import, LPOPENFILENAMEA r) {
     call.FileAtEntry.assign(r->lpstrFile, n);
   }
   Fakes.Dialogs.push_back(call);
+  if (Fakes.DuringDialog) Fakes.DuringDialog();
 
   if (Fakes.DialogSpoilsRecord) {
     r->nFilterIndex = 2;

@@ -7,6 +7,7 @@
 #include <commdlg.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,7 @@ struct Platform {
   bool DialogSpoilsBuffer = false;  // fill lpstrFile without a NUL
   bool DialogSpoilsRecord = false;  // as if the user changed the filter
   int ServiceResult = 1;
+  std::function<void()> DuringDialog;  // what the editor does meanwhile
 
   // What they saw.
   std::vector<MessageBoxCall> Boxes;
