@@ -1,6 +1,6 @@
 #include "editor/history_file.h"
 
-#include <charconv>
+#include <algorithm>
 
 namespace {
 
@@ -80,11 +80,16 @@ bool NextLine(std::string_view &text, std::string_view &line) {
   return true;
 }
 
+// Decimal digits, as many leading zeros as the writer liked; a value above
+// the limit comes back as the limit plus one, never as an overflow.
 bool ParseCount(std::string_view digits, size_t &count) {
-  if (digits.empty() || digits.size() > 7) return false;
-  auto [end, ec] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), count);
-  return ec == std::errc() && end == digits.data() + digits.size();
+  if (digits.empty()) return false;
+  count = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    count = std::min(count * 10 + (c - '0'), MaxHistoryEntries + 1);
+  }
+  return true;
 }
 
 }  // namespace
@@ -107,7 +112,7 @@ bool ReadEscape(std::string_view text, size_t &at, char quote,
     case 'x': {
       if (at + 2 >= text.size()) return false;
       const int hi = HexDigit(text[at + 1]), lo = HexDigit(text[at + 2]);
-      if (hi < 0 || lo < 0) return false;
+      if (hi < 0 || lo < 0 || hi + lo == 0) return false;  // never a NUL
       out += static_cast<char>(hi * 16 + lo);
       at += 2;
       return true;
@@ -168,8 +173,13 @@ bool ParseHistory(std::string_view text, History &history, std::string &error) {
   }
   size_t count = 0;
   if (!NextLine(text, line) || line.substr(0, 6) != "Count=" ||
-      !ParseCount(line.substr(6), count) || count > MaxHistoryEntries) {
+      !ParseCount(line.substr(6), count)) {
     error = "the history file has no valid entry count";
+    return false;
+  }
+  if (count > MaxHistoryEntries) {
+    error = "the history file holds more than " +
+            std::to_string(MaxHistoryEntries) + " entries";
     return false;
   }
   History entries;

@@ -6,10 +6,23 @@
 //   Entry2="SELECT *\n  FROM t\n WHERE a = 'x';"
 //
 // Each value is quoted, with \\ \" \n \r \t and \xHH for other control
-// bytes; bytes above 127 are written as they are (ANSI). Reading takes
-// exactly this layout and what means the same (lines ended by a line feed
-// alone, hex digits in either case, a count with leading zeros); anything
-// else is refused, so a damaged file never replaces a good history.
+// bytes; bytes above 127 are written as they are (ANSI).
+//
+// Reading takes exactly this, and nothing else:
+// - at most MaxHistoryFileBytes in all, checked before anything is parsed;
+// - every line, the last one too, ended by CR LF or by LF alone;
+// - the first line "[History]", the second "Count=" and one or more decimal
+//   digits, leading zeros allowed in any number, worth at most
+//   MaxHistoryEntries;
+// - then exactly that many lines "Entry1=" to "EntryN=" in this order, each
+//   number written without leading zeros, and nothing after the last;
+// - each value in double quotes; inside them the bytes 0x20 to 0x7E and
+//   0x80 to 0xFF as they are, except " and \, which come only in these
+//   escapes: \\ \" \n \r \t, and \xHH with hex digits in either case for
+//   any byte but 00. A control byte (0x00 to 0x1F, or DEL, 0x7F) standing
+//   raw is damage; and no entry holds a NUL, since a statement cannot and
+//   the editor would cut it short there.
+// Anything else is refused, so a damaged file never replaces a good history.
 #pragma once
 
 #include <string>
@@ -34,9 +47,9 @@ size_t QuotedSize(std::string_view entry);
 std::string QuoteEntry(std::string_view entry);
 
 // Reads the escape whose letter stands at text[at], just after its
-// backslash: \\ \n \r \t, \xHH in either case, or `quote` for itself.
-// Appends its byte to out and leaves `at` on the escape's last character;
-// false when it is none of these or is cut short.
+// backslash: \\ \n \r \t, \xHH in either case but never \x00, or `quote`
+// for itself. Appends its byte to out and leaves `at` on the escape's last
+// character; false when it is none of these or is cut short.
 bool ReadEscape(std::string_view text, size_t &at, char quote,
                 std::string &out);
 

@@ -28,8 +28,9 @@ HANDLE CreateTemporaryBeside(const std::string &path, std::string &temp,
   const size_t start = NameStart(path);
   const std::string folder = path.substr(0, start);
   const size_t length = path.size() - start;
-  // "~" and up to eight hex digits, with ".tmp" where it fits (one digit
-  // alone beside a one-character name): never a device name.
+  // "~" and up to eight hex digits, ".tmp" after them where that still fits
+  // (names of 13 characters and more); beside a one-character name one hex
+  // digit alone, never the target's own. No device is called any of these.
   const bool extension = length >= 13;
   const int digits = length > 9 ? 8 : length > 1 ? int(length) - 1 : 1;
   const unsigned long long names = 1ull << (4 * digits);

@@ -89,6 +89,14 @@ class RoundTripVerdict(Folder):
         self.assertEqual(code, 1, out)
         self.assertIn("no entries", out)
 
+    def test_entries_not_numbered_from_one_are_caught(self):
+        # Both editors showed the same entries and the file's count agrees:
+        # only the numbering says an entry went missing from the show.
+        skipped = transcript(ENTRIES).replace(b"entry 3: ", b"entry 6: ")
+        code, out = self.verdict(skipped, skipped, history_file(5))
+        self.assertEqual(code, 1, out)
+        self.assertIn("not numbered 1 to 5", out)
+
     def test_missing_history_file_is_caught(self):
         saved = self.write("save.log", transcript(ENTRIES))
         r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "history", saved, saved,
@@ -98,9 +106,10 @@ class RoundTripVerdict(Folder):
 
 
 class RefusalVerdict(Folder):
-    def installs(self, version, outcomes):
+    def installs(self, version, outcomes, *names, said=b""):
         r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs",
-                          self.write("save.log", transcript(ENTRIES, version, outcomes)))
+                          self.write("save.log", transcript(ENTRIES, version, outcomes) + said),
+                          *names)
         return r.returncode, r.stdout.decode()
 
     def test_library_refusing_a_new_enough_editor_fails_the_run(self):
@@ -119,6 +128,20 @@ class RefusalVerdict(Folder):
             self.assertEqual(code, 3, out)
         code, out = self.installs(b"2.0.0", (b"accepted", b"accepted"))
         self.assertEqual(code, 0, out)
+
+    def test_library_that_never_installed_fails_the_run(self):
+        # Only Pellor.dll installed; the editor could not load Dravik.dll.
+        said = b"status: cannot load /dist/Dravik.dll (error 126)\n"
+        for version, outcome in ((b"1.51.22", b"accepted"), (b"1.51.21", b"refused")):
+            code, out = self.installs(version, (outcome,), said=said)
+            self.assertEqual(code, 1, out)
+            self.assertIn("Dravik.dll never installed (status: cannot load", out)
+        code, out = self.installs(b"1.51.22", (b"accepted",), "pellor.DLL")
+        self.assertEqual(code, 0, out)
+        code, out = self.installs(b"1.51.22", (b"accepted", b"accepted"), "Pellor.dll",
+                                  "Other.dll")
+        self.assertEqual(code, 1, out)
+        self.assertIn("Other.dll never installed", out)
 
     def test_editor_that_never_started_fails_the_run(self):
         r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs",

@@ -10,6 +10,22 @@ namespace {
 const std::string FilterList(
     "INI files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0\0", 46);
 
+// Fills the stack below the caller with a non-zero pattern, so a byte the
+// library forgets to write shows instead of passing as the zero a fresh
+// stack happens to hold there.
+__attribute__((noinline)) void DirtyTheStack() {
+  volatile unsigned char below[16 * 1024];
+  for (size_t i = 0; i < sizeof below; ++i) below[i] = 0xA5;
+}
+
+// Runs the command in the frame DirtyTheStack just left.
+__attribute__((noinline)) int CallFromDirtyStack(OnCallFn onCall) {
+  DirtyTheStack();
+  const int result = onCall();
+  asm volatile("" ::: "memory");  // a call, not a jump, from this frame
+  return result;
+}
+
 class Command : public PluginTest {
  protected:
   void SetUp() override {
@@ -28,13 +44,13 @@ class Command : public PluginTest {
 
 TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
   Cancel();
-  ASSERT_EQ(Plugin.OnCall(), 0);
+  ASSERT_EQ(CallFromDirtyStack(Plugin.OnCall), 0);
   ASSERT_EQ(Fakes.Dialogs.size(), 1u);
   const DialogCall &d = Fakes.Dialogs[0];
   const OPENFILENAMEA &r = d.Record;
   EXPECT_STREQ(d.Import, Library->DialogImport);
   EXPECT_EQ(r.lStructSize, 76u) << "the short layout every version accepts";
-  EXPECT_EQ(r.hwndOwner, Host.Info.OwnerWindow);
+  EXPECT_EQ(r.hwndOwner, Host.Owner());
   EXPECT_EQ(r.hInstance, Plugin.Module);
   EXPECT_EQ(d.FilterBytes, FilterList);
   EXPECT_EQ(r.lpstrCustomFilter, nullptr);
@@ -61,8 +77,8 @@ TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
 
 TEST_P(Command, RecordIsRefilledAfterTheUserChangedTheFilter) {
   Fakes.DialogSpoilsRecord = true;
-  Plugin.OnCall();
-  Plugin.OnCall();
+  CallFromDirtyStack(Plugin.OnCall);
+  CallFromDirtyStack(Plugin.OnCall);
   ASSERT_EQ(Fakes.Dialogs.size(), 2u);
   const OPENFILENAMEA &r = Fakes.Dialogs[1].Record;
   EXPECT_EQ(r.nFilterIndex, 1u) << "INI files selected again";
@@ -116,7 +132,7 @@ TEST_P(Command, PathIsKeptAcrossCommandsAndThroughACancel) {
 TEST_P(Command, OwnerWindowIsReadAtEachCommand) {
   Cancel();
   for (UINT_PTR owner : {0x10010u, 0x20020u, 0u, 0x30030u}) {
-    Host.Info.OwnerWindow = reinterpret_cast<HWND>(owner);
+    Host.SetOwner(reinterpret_cast<HWND>(owner));
     Plugin.OnCall();
     EXPECT_EQ(Fakes.Dialogs.back().Record.hwndOwner,
               reinterpret_cast<HWND>(owner));
@@ -126,8 +142,8 @@ TEST_P(Command, OwnerWindowIsReadAtEachCommand) {
 TEST_P(Command, ServiceTableIsTheOneCapturedAtInstall) {
   FakeHost other;
   MakeHost(other, 1, 51, 22);
-  OwnEntry(other) = nullptr;  // calling through this table would crash
-  Host.Info.Services = &other.Table;
+  SetOwnEntry(other, nullptr);  // calling through this table would crash
+  Host.SetServices(other.Table);
   Confirm("C:\\h.ini");
   EXPECT_SURVIVES({
     EXPECT_EQ(Plugin.OnCall(), 1);
@@ -162,21 +178,30 @@ TEST_P(Command, FailedDialogLeavingNoNulIsTerminatedBeforeTheNextDialog) {
 TEST_P(Command, NullServiceEntryOrTableMeansNoDialogAndZero) {
   EXPECT_SURVIVES({
     Confirm("C:\\h.ini");
-    OwnEntry(Host) = nullptr;
+    SetOwnEntry(Host, nullptr);
     EXPECT_EQ(Plugin.OnCall(), 0);
     EXPECT_TRUE(Fakes.Dialogs.empty()) << "asked for a file nobody takes";
 
     FakeHost empty;
     MakeHost(empty, 1, 51, 22);
-    empty.Info.Services = nullptr;
-    ASSERT_EQ(Plugin.OnInstall(Info.Info(), &empty.Info), 0);
+    empty.SetServices(nullptr);
+    ASSERT_EQ(Plugin.OnInstall(Info.Info(), empty.Info()), 0);
     EXPECT_EQ(Plugin.OnCall(), 0);
     EXPECT_TRUE(Fakes.Dialogs.empty());
   });
 }
 
+TEST_P(Command, EntryClearedWhileTheDialogIsUpMeansZero) {
+  Confirm("C:\\h.ini");
+  Fakes.DuringDialog = [this] { SetOwnEntry(Host, nullptr); };
+  EXPECT_SURVIVES({
+    EXPECT_EQ(Plugin.OnCall(), 0);
+    EXPECT_TRUE(Fakes.Services.empty());
+  });
+}
+
 TEST_P(Command, OnlyTheVariantEntryIsNeeded) {
-  OtherEntry(Host) = nullptr;
+  SetOtherEntry(Host, nullptr);
   Confirm("C:\\h.ini");
   EXPECT_EQ(Plugin.OnCall(), 1);
   EXPECT_EQ(Fakes.Services.size(), 1u);

@@ -19,6 +19,17 @@ BOOL WINAPI ConfirmingDialog(void *record) {
   return TRUE;
 }
 
+// While its dialog is up the library is called again, to install into a
+// PluginInfo it cannot write: the fault lies in the library's own code.
+const PluginLibrary *Reentered;
+HostInfo *ReenteredHost;
+BOOL WINAPI DialogThatReentersTheLibrary(void *) {
+  auto unwritable = static_cast<PluginInfo *>(
+      VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
+  if (unwritable) Reentered->OnInstall(unwritable, ReenteredHost);
+  return FALSE;
+}
+
 int __cdecl CrashingService(char *) {
   *static_cast<volatile int *>(nullptr) = 1;
   return 1;
@@ -45,7 +56,7 @@ TEST_P(DialogCrashGuard, CrashInsideTheDialogCallIsThePlatforms) {
 }
 
 TEST_P(DialogCrashGuard, CrashAfterTheDialogReturnedIsNotThePlatforms) {
-  OwnEntry(Host) = &CrashingService;
+  SetOwnEntry(Host, &CrashingService);
   ASSERT_EQ(Install(Host), 0);
   EXPECT_EXIT(
       {
@@ -57,22 +68,19 @@ TEST_P(DialogCrashGuard, CrashAfterTheDialogReturnedIsNotThePlatforms) {
       "");
 }
 
-TEST_P(DialogCrashGuard, CrashInsideTheLibraryIsNotThePlatforms) {
-  // A service table the library cannot read: it faults before any dialog.
-  auto unreadable = static_cast<HostServices *>(
-      VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));
-  ASSERT_NE(unreadable, nullptr);
-  Host.Info.Services = unreadable;
+TEST_P(DialogCrashGuard,
+       CrashInsideTheLibraryDuringTheDialogIsNotThePlatforms) {
   ASSERT_EQ(Install(Host), 0);
   EXPECT_EXIT(
       {
-        Guard(CrashingDialog);
+        Guard(DialogThatReentersTheLibrary);
+        Reentered = &Plugin;
+        ReenteredHost = Host.Info();
         Plugin.OnCall();
         std::exit(0);
       },
       ::testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)),
       "");
-  VirtualFree(unreadable, 0, MEM_RELEASE);
 }
 
 // The guard is the tests' own; one library shows it.

@@ -36,11 +36,10 @@ class GuardedPage {
   ~GuardedPage() {
     VirtualFree(Base, 0, MEM_RELEASE);
   }
-  template <typename T>
-  T *RecordOfSize(size_t bytes) {
+  BYTE *RecordOfSize(size_t bytes) {
     BYTE *at = Base + PageSize - bytes;
     FillPattern(at, bytes, 0x5A);
-    return reinterpret_cast<T *>(at);
+    return at;
   }
 
  private:
@@ -79,25 +78,28 @@ TEST_P(HostileHost, RecordsEndingAtAnInaccessiblePageAreEnough) {
     GuardedPage hostPage;
     GuardedPage oldHostPage;
     GuardedPage infoPage;
-    auto *table = servicesPage.RecordOfSize<HostServices>(sizeof(HostServices));
-    table->ExportHistory = &FakeExportHistory;
-    table->ImportHistory = &FakeImportHistory;
-    auto *host = hostPage.RecordOfSize<HostInfo>(sizeof(HostInfo));
-    host->MajorVersion = 1;
-    host->MinorVersion = 51;
-    host->BuildNumber = 22;
-    host->OwnerWindow = nullptr;
-    host->Services = table;
-    auto *old = oldHostPage.RecordOfSize<HostInfo>(sizeof(HostInfo));
-    std::memcpy(old, host, sizeof *old);
-    old->BuildNumber = 21;
+    auto *table = servicesPage.RecordOfSize(Layout::HostServicesBytes);
+    Put(table, Layout::ExportHistory, &FakeExportHistory);
+    Put(table, Layout::ImportHistory, &FakeImportHistory);
+    auto *host = hostPage.RecordOfSize(Layout::HostInfoBytes);
+    Put(host, Layout::MajorVersion, 1);
+    Put(host, Layout::MinorVersion, 51);
+    Put(host, Layout::BuildNumber, 22);
+    Put<HWND>(host, Layout::OwnerWindow, nullptr);
+    Put(host, Layout::Services, table);
+    auto *old = oldHostPage.RecordOfSize(Layout::HostInfoBytes);
+    std::memcpy(old, host, Layout::HostInfoBytes);
+    Put(old, Layout::BuildNumber, 21);
     // Caption's 13th byte is the page's last.
-    auto *info = infoPage.RecordOfSize<PluginInfo>(
-        offsetof(PluginInfo, Caption) + MinCaptionBytes);
+    auto *info = infoPage.RecordOfSize(Layout::Caption + Layout::CaptionBytes);
 
-    EXPECT_EQ(Plugin.OnInstall(info, old), 1);
-    ASSERT_EQ(Plugin.OnInstall(info, host), 0);
-    EXPECT_STREQ(info->Caption, Library->CommandCaption);
+    auto *pluginInfo = reinterpret_cast<PluginInfo *>(info);
+    EXPECT_EQ(Plugin.OnInstall(pluginInfo, reinterpret_cast<HostInfo *>(old)),
+              1);
+    ASSERT_EQ(Plugin.OnInstall(pluginInfo, reinterpret_cast<HostInfo *>(host)),
+              0);
+    EXPECT_STREQ(reinterpret_cast<char *>(info + Layout::Caption),
+                 Library->CommandCaption);
     Fakes.DialogResult = TRUE;
     Fakes.DialogWrites = "C:\\guarded.ini";
     EXPECT_EQ(Plugin.OnCall(), 1);

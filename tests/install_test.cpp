@@ -79,13 +79,11 @@ TEST_P(Installing, AcceptanceWritesKindAndCaptionAndNothingElse) {
   ASSERT_EQ(Install(Host), 0);
   EXPECT_TRUE(Fakes.Boxes.empty());
 
-  const PluginInfo *info = Info.Info();
-  EXPECT_EQ(info->Kind, 4);
-  EXPECT_STREQ(info->Caption, Library->CommandCaption);
-  const size_t captionEnd = 8 + std::strlen(Library->CommandCaption) + 1;
-  EXPECT_EQ(captionEnd, 8u + MinCaptionBytes) << "caption is 12 characters";
+  EXPECT_EQ(Info.Kind(), 4);
+  EXPECT_STREQ(Info.Caption(), Library->CommandCaption);
+  const size_t captionEnd = Layout::Caption + Layout::CaptionBytes;
   for (size_t i = 0; i < sizeof Info.Bytes; ++i) {
-    if (i >= 4 && i < captionEnd) continue;
+    if (i >= Layout::Kind && i < captionEnd) continue;
     EXPECT_EQ(Info.Bytes[i], 0x66) << "PluginInfo byte " << i << " written";
   }
   EXPECT_EQ(std::memcmp(&before, &Host, sizeof Host), 0) << "HostInfo written";
@@ -97,17 +95,17 @@ TEST_P(Installing, RefusedSecondInstallKeepsEarlierServicesAndReadsNewOwner) {
   FillPattern(second.Bytes, sizeof second.Bytes);
   FakeHost old;
   MakeHost(old, 1, 51, 21, reinterpret_cast<HWND>(0x00020020));
-  OwnEntry(old) = nullptr;  // a call through the new table would show
+  SetOwnEntry(old, nullptr);  // a call through the new table would show
 
-  ASSERT_EQ(Plugin.OnInstall(second.Info(), &old.Info), 1);
-  EXPECT_EQ(Info.Info()->Kind, 4) << "first PluginInfo kept";
+  ASSERT_EQ(Plugin.OnInstall(second.Info(), old.Info()), 1);
+  EXPECT_EQ(Info.Kind(), 4) << "first PluginInfo kept";
   for (unsigned char b : second.Bytes) ASSERT_EQ(b, 0x66);
 
   Fakes.DialogResult = TRUE;
   Fakes.DialogWrites = "C:\\history\\kept.ini";
   EXPECT_EQ(Plugin.OnCall(), 1);
   ASSERT_EQ(Fakes.Dialogs.size(), 1u);
-  EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, old.Info.OwnerWindow)
+  EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, old.Owner())
       << "the owner comes from the latest HostInfo";
   ASSERT_EQ(Fakes.Services.size(), 1u) << "the earlier table serves";
   EXPECT_EQ(Fakes.Services[0].Entry, Library->ServiceEntry);
@@ -117,11 +115,11 @@ TEST_P(Installing, AcceptedSecondInstallSwitchesToTheNewTable) {
   ASSERT_EQ(Install(Host), 0);
   FakeHost newer;
   MakeHost(newer, 2, 0, 0);
-  OwnEntry(Host) = nullptr;  // the old table must no longer be used
+  SetOwnEntry(Host, nullptr);  // the old table must no longer be used
   PluginInfoBuffer second;
   FillPattern(second.Bytes, sizeof second.Bytes);
-  ASSERT_EQ(Plugin.OnInstall(second.Info(), &newer.Info), 0);
-  EXPECT_STREQ(second.Info()->Caption, Library->CommandCaption);
+  ASSERT_EQ(Plugin.OnInstall(second.Info(), newer.Info()), 0);
+  EXPECT_STREQ(second.Caption(), Library->CommandCaption);
 
   Fakes.DialogResult = TRUE;
   Fakes.DialogWrites = "C:\\history\\new.ini";
@@ -134,7 +132,7 @@ TEST_P(Installing, NullRecordsAreRefusedQuietlyAndChangeNothing) {
     ASSERT_EQ(Install(Host), 0);
     FakeHost other;
     MakeHost(other, 1, 51, 22, reinterpret_cast<HWND>(0x00030030));
-    EXPECT_EQ(Plugin.OnInstall(nullptr, &other.Info), 1);
+    EXPECT_EQ(Plugin.OnInstall(nullptr, other.Info()), 1);
     EXPECT_EQ(Plugin.OnInstall(Info.Info(), nullptr), 1);
     EXPECT_EQ(Plugin.OnInstall(nullptr, nullptr), 1);
     EXPECT_TRUE(Fakes.Boxes.empty()) << "no box for a null record";
@@ -144,7 +142,7 @@ TEST_P(Installing, NullRecordsAreRefusedQuietlyAndChangeNothing) {
     Fakes.DialogWrites = "C:\\h.ini";
     EXPECT_EQ(Plugin.OnCall(), 1);
     ASSERT_EQ(Fakes.Dialogs.size(), 1u);
-    EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, Host.Info.OwnerWindow);
+    EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, Host.Owner());
   });
 }
 

@@ -16,7 +16,7 @@ TEST_P(Lifecycle, EntryPointsRemoveTheirOwnArgumentsAsTheEditorExpects) {
   FakeHost old;
   MakeHost(old, 1, 0, 0);  // refused: nothing but the box happens
   EXPECT_EQ(BytesRemovedByCallee(reinterpret_cast<void *>(Plugin.OnInstall),
-                                 Info.Info(), &old.Info, nullptr),
+                                 Info.Info(), old.Info(), nullptr),
             8)
       << "OnInstall is callee-cleans with two arguments";
 
@@ -78,10 +78,10 @@ TEST(BothLibraries, LoadSideBySideWithSeparateState) {
   MakeHost(saveHost, 1, 51, 22, reinterpret_cast<HWND>(0x10010));
   MakeHost(loadHost, 2, 0, 0, reinterpret_cast<HWND>(0x20020));
   PluginInfoBuffer saveInfo, loadInfo;
-  ASSERT_EQ(save.OnInstall(saveInfo.Info(), &saveHost.Info), 0);
-  ASSERT_EQ(load.OnInstall(loadInfo.Info(), &loadHost.Info), 0);
-  EXPECT_STREQ(saveInfo.Info()->Caption, "Save history");
-  EXPECT_STREQ(loadInfo.Info()->Caption, "Load history");
+  ASSERT_EQ(save.OnInstall(saveInfo.Info(), saveHost.Info()), 0);
+  ASSERT_EQ(load.OnInstall(loadInfo.Info(), loadHost.Info()), 0);
+  EXPECT_STREQ(saveInfo.Caption(), "Save history");
+  EXPECT_STREQ(loadInfo.Caption(), "Load history");
 
   Fakes.DialogResult = TRUE;
   Fakes.DialogWrites = "C:\\saved.ini";
@@ -96,7 +96,7 @@ TEST(BothLibraries, LoadSideBySideWithSeparateState) {
   EXPECT_STREQ(Fakes.Dialogs[0].Import, "GetSaveFileNameA");
   EXPECT_STREQ(Fakes.Dialogs[1].Import, "GetOpenFileNameA");
   EXPECT_EQ(Fakes.Dialogs[1].FileAtEntry, "") << "paths are not shared";
-  EXPECT_EQ(Fakes.Dialogs[1].Record.hwndOwner, loadHost.Info.OwnerWindow);
+  EXPECT_EQ(Fakes.Dialogs[1].Record.hwndOwner, loadHost.Owner());
   EXPECT_EQ(Fakes.Dialogs[2].FileAtEntry, "C:\\saved.ini");
   EXPECT_EQ(Fakes.Dialogs[3].FileAtEntry, "C:\\loaded.ini");
   ASSERT_EQ(Fakes.Services.size(), 2u);

@@ -17,6 +17,7 @@ BOOL RecordDialog(const char *import, LPOPENFILENAMEA r) {
     call.FileAtEntry.assign(r->lpstrFile, n);
   }
   Fakes.Dialogs.push_back(call);
+  if (Fakes.DuringDialog) Fakes.DuringDialog();
 
   if (Fakes.DialogSpoilsRecord) {
     r->nFilterIndex = 2;
@@ -66,13 +67,13 @@ void FillPattern(void *p, size_t n, unsigned char value) {
 
 void MakeHost(FakeHost &host, int major, int minor, int build, HWND owner) {
   FillPattern(&host, sizeof host, 0x5A);
-  host.Table.Reserved[0] = nullptr;
-  host.Table.Reserved[1] = nullptr;
-  host.Table.ExportHistory = &FakeExportHistory;
-  host.Table.ImportHistory = &FakeImportHistory;
-  host.Info.MajorVersion = major;
-  host.Info.MinorVersion = minor;
-  host.Info.BuildNumber = build;
-  host.Info.OwnerWindow = owner;
-  host.Info.Services = &host.Table;
+  Put<void *>(host.Table, 0, nullptr);  // the editor's own entries
+  Put<void *>(host.Table, 4, nullptr);
+  host.SetEntry(2, &FakeExportHistory);
+  host.SetEntry(3, &FakeImportHistory);
+  Put(host.Bytes, Layout::MajorVersion, major);
+  Put(host.Bytes, Layout::MinorVersion, minor);
+  Put(host.Bytes, Layout::BuildNumber, build);
+  host.SetOwner(owner);
+  host.SetServices(host.Table);
 }

@@ -24,18 +24,15 @@ class PluginTest : public ::testing::TestWithParam<const LibraryCase *> {
   }
 
   int Install(FakeHost &host) {
-    return Plugin.OnInstall(Info.Info(), &host.Info);
+    return Plugin.OnInstall(Info.Info(), host.Info());
   }
 
-  // The service of this library's variant inside a table.
-  static HistoryService &Entry(HostServices &table, int entry) {
-    return entry == 2 ? table.ExportHistory : table.ImportHistory;
+  // The service of this library's variant, and the other one, in a table.
+  void SetOwnEntry(FakeHost &host, HistoryService service) {
+    host.SetEntry(Library->ServiceEntry, service);
   }
-  HistoryService &OwnEntry(FakeHost &host) {
-    return Entry(host.Table, Library->ServiceEntry);
-  }
-  HistoryService &OtherEntry(FakeHost &host) {
-    return Entry(host.Table, 5 - Library->ServiceEntry);
+  void SetOtherEntry(FakeHost &host, HistoryService service) {
+    host.SetEntry(5 - Library->ServiceEntry, service);
   }
 
   const LibraryCase *Library = nullptr;

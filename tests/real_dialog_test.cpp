@@ -50,7 +50,7 @@ class RealDialog : public PluginTest {
     UnloadPlugin(Plugin);
     Plugin = LoadPlugin(*Library, Dialog::Real);
     ASSERT_NE(Plugin.Module, nullptr);
-    Host.Info.OwnerWindow = nullptr;
+    Host.SetOwner(nullptr);
     ASSERT_EQ(Install(Host), 0);
   }
 
@@ -149,7 +149,7 @@ TEST_P(RealDialog, OwnerThatIsNotAWindowGivesZeroOrANormalRun) {
   const std::string path = TempFolder() + "not-a-window.ini";
   CreateFolders(TempFolder());
   EXPECT_SURVIVES({
-    Host.Info.OwnerWindow = reinterpret_cast<HWND>(0x0BADF00D);
+    Host.SetOwner(reinterpret_cast<HWND>(0x0BADF00D));
     ExpectZeroOrNormalRun(path);
   });
   Report("real dialog", "owner window that is not a window", 1, HasFailure(),
@@ -163,7 +163,7 @@ TEST_P(RealDialog, OwnerDestroyedBetweenCommandsGivesZeroOrANormalRun) {
     HWND owner = CreateWindowA("STATIC", "editor", WS_OVERLAPPEDWINDOW, 0, 0,
                                200, 100, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(owner, nullptr);
-    Host.Info.OwnerWindow = owner;
+    Host.SetOwner(owner);
     ExpectDelivered(path);
     DestroyWindow(owner);
     ExpectZeroOrNormalRun(path);

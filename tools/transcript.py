@@ -1,7 +1,10 @@
 #!/usr/bin/python3
 """Reads the stand-in editor's transcripts, which hold its ANSI bytes.
 
-  transcript.py installs LOG          did the libraries take this editor?
+  transcript.py installs LOG [NAME...]
+                                      did the libraries (by file name; by
+                                      default Pellor.dll and Dravik.dll)
+                                      install and take this editor?
   transcript.py history SAVED LOADED FILE
                                       did the history come back whole?
   transcript.py show FILE [LOG]       FILE readable on a UTF-8 terminal,
@@ -10,12 +13,15 @@
 Verdicts compare bytes, never text, and exit 1 with the reason when they
 fail. `installs` exits 0 when every library accepted an editor it must
 accept, and 3 when every library refused an editor older than they need,
-as they must: there is then nothing to save or load."""
+as they must: there is then nothing to save or load. A library named that
+never installed (not loaded, or not a plug-in) fails either way."""
 
+import os
 import re
 import sys
 
 MINIMUM = (1, 51, 22)
+LIBRARIES = ("Pellor.dll", "Dravik.dll")
 VERSION = re.compile(rb"^editor version (-?\d+)\.(-?\d+)\.(-?\d+)(?:, ANSI code page (\d+))?$")
 INSTALLED = re.compile(rb"^installed (.*): (accepted|refused)")
 ENTRY = re.compile(rb"^entry (\d+): (.*)$", re.S)
@@ -44,14 +50,25 @@ def version_of(log):
     return None, None
 
 
-def installs(log):
+def file_name(path):
+    """The last part of a Windows or Linux path, for comparing as Windows
+    compares file names: without regard to case."""
+    return re.split(rb"[\\/:]", path)[-1].lower()
+
+
+def installs(log, *names):
     version, _ = version_of(log)
     if version is None:
         return 1, f"{log}: the editor never said its version; it did not start"
-    outcomes = [(m.group(1).decode(errors="replace"), m.group(2))
-                for m in map(INSTALLED.match, lines(log)) if m]
-    if not outcomes:
-        return 1, f"{log}: no library was installed"
+    matches = [m for m in map(INSTALLED.match, lines(log)) if m]
+    installed = {file_name(m.group(1)) for m in matches}
+    missing = [n for n in names or LIBRARIES if os.fsencode(n).lower() not in installed]
+    if missing:
+        said = [line.decode(errors="replace") for line in lines(log)
+                if line.startswith(b"status: cannot load")]
+        return 1, (f"{', '.join(missing)} never installed"
+                   + (f" ({'; '.join(said)})" if said else ""))
+    outcomes = [(m.group(1).decode(errors="replace"), m.group(2)) for m in matches]
     wanted = b"accepted" if must_accept(version) else b"refused"
     wrong = [name for name, outcome in outcomes if outcome != wanted]
     if wrong:
@@ -116,13 +133,15 @@ def show(file, log=None):
 
 
 def main(argv):
-    commands = {"installs": (installs, 1), "history": (history, 3), "show": (show, (1, 2))}
+    # Each command's function and its least and most arguments.
+    commands = {"installs": (installs, 1, None), "history": (history, 3, 3),
+                "show": (show, 1, 2)}
     if len(argv) < 2 or argv[1] not in commands:
         print(__doc__, file=sys.stderr)
         return 2
-    function, arity = commands[argv[1]]
+    function, least, most = commands[argv[1]]
     args = argv[2:]
-    if len(args) not in (arity if isinstance(arity, tuple) else (arity,)):
+    if len(args) < least or (most is not None and len(args) > most):
         print(__doc__, file=sys.stderr)
         return 2
     status, message = function(*args)

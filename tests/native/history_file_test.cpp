@@ -15,7 +15,7 @@ History Awkward() {
       "",
       "tab\there, backslash \\ and \\n literally",
       "caf\xE9 na\xEFve \xA7 \xFF",
-      std::string("nul \0 and bell \a inside", 23),
+      "bell \a, escape \x1B and delete \x7F inside",
       "[History]",
       "Count=99",
   };
@@ -45,23 +45,107 @@ TEST(HistoryFile, LayoutIsOneLinePerEntry) {
       "[History]\r\nCount=2\r\nEntry1=\"a\\nb\"\r\nEntry2=\"c\\\"d\"\r\n");
 }
 
-// What a person or another tool may write for the same history is read the
-// same: line feeds alone, lowercase hex escapes, a count with leading zeros.
-TEST(HistoryFile, AcceptsWhatMeansTheSameHistory) {
+// One entry's file, its value as it stands between the quotes.
+std::string OneEntry(const std::string &value) {
+  return "[History]\r\nCount=1\r\nEntry1=\"" + value + "\"\r\n";
+}
+
+// A file of n entries "x", its count written as given.
+std::string Entries(size_t n, const std::string &count) {
+  std::string text = "[History]\r\nCount=" + count + "\r\n";
+  for (size_t i = 1; i <= n; ++i)
+    text += "Entry" + std::to_string(i) + "=\"x\"\r\n";
+  return text;
+}
+
+// One entry padded to exactly this many bytes.
+std::string OfSize(size_t bytes) {
+  const std::string empty = OneEntry("");
+  return OneEntry(std::string(bytes - empty.size(), 'x'));
+}
+
+constexpr size_t Refused = ~size_t(0);
+
+// Each rule of the reader at its edge: the last thing it takes and the first
+// it refuses. Accepted cases give this many entries.
+TEST(HistoryFile, EachLimitTakesItsLastCaseAndRefusesTheNext) {
   const struct {
     const char *Why;
-    const char *Text;
+    std::string Text;
+    size_t Accepted;  // entries read, or Refused
   } cases[] = {
-      {"line feeds alone", "[History]\nCount=1\nEntry1=\"x\\x1B\"\n"},
-      {"mixed line ends", "[History]\r\nCount=1\nEntry1=\"x\\x1B\"\r\n"},
-      {"lowercase hex", "[History]\r\nCount=1\r\nEntry1=\"x\\x1b\"\r\n"},
-      {"leading zeros", "[History]\r\nCount=001\r\nEntry1=\"x\\x1B\"\r\n"},
+      {"100,000 entries", Entries(100000, "100000"), 100000},
+      {"100,001 entries", Entries(100001, "100001"), Refused},
+      {"a count of 100,001 with no entries", Entries(0, "100001"), Refused},
+      {"leading zeros", Entries(1, "00000000000000000001"), 1},
+      {"100,000 behind zeros", Entries(100000, "000000000100000"), 100000},
+      {"100,001 behind zeros", Entries(100001, "000000000100001"), Refused},
+      {"a count that wraps to 1 past 2^64", Entries(1, "18446744073709551617"),
+       Refused},
+      {"a count of zero", Entries(0, "0"), 0},
+      {"no count digits", Entries(0, ""), Refused},
+      {"a signed count", Entries(1, "+1"), Refused},
+      {"a count with a space", Entries(1, "1 "), Refused},
+      {"exactly 4 MiB", OfSize(MaxHistoryFileBytes), 1},
+      {"4 MiB and one byte", OfSize(MaxHistoryFileBytes + 1), Refused},
+      {"entry number with a leading zero",
+       "[History]\r\nCount=1\r\nEntry01=\"x\"\r\n", Refused},
+      {"entries out of order",
+       "[History]\r\nCount=2\r\nEntry2=\"x\"\r\nEntry1=\"x\"\r\n", Refused},
+      {"an entry number skipped",
+       "[History]\r\nCount=2\r\nEntry1=\"x\"\r\nEntry3=\"x\"\r\n", Refused},
+      {"one entry more than counted", Entries(2, "1"), Refused},
+      {"line feeds alone", "[History]\nCount=1\nEntry1=\"x\"\n", 1},
+      {"mixed line ends", "[History]\r\nCount=1\nEntry1=\"x\"\r\n", 1},
+      {"a carriage return alone", "[History]\rCount=0\r", Refused},
+  };
+  for (const auto &c : cases) {
+    History h = {"kept"};
+    std::string error;
+    const bool read = ParseHistory(c.Text, h, error);
+    EXPECT_EQ(read, c.Accepted != Refused) << c.Why << ": " << error;
+    EXPECT_EQ(h.size(), read ? c.Accepted : 1) << c.Why;
+  }
+}
+
+// Every byte inside the quotes, standing raw and escaped as \xHH: the raw
+// ones only when printable (or above 127), the escaped ones but NUL.
+TEST(HistoryFile, EveryByteRawAndEscaped) {
+  static const char Hex[] = "0123456789abcdef";
+  for (int b = 0; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    const bool control = b < 0x20 || b == 0x7F;
+    const bool raw = !control && c != '"' && c != '\\';
+    History h;
+    std::string error;
+    EXPECT_EQ(ParseHistory(OneEntry(std::string(1, c)), h, error), raw)
+        << "raw byte " << b;
+    if (raw) EXPECT_EQ(h, History{std::string(1, c)}) << "raw byte " << b;
+
+    const std::string escape = {'\\', 'x', Hex[b >> 4], Hex[b & 15]};
+    h.clear();
+    EXPECT_EQ(ParseHistory(OneEntry(escape), h, error), b != 0) << escape;
+    if (b != 0) EXPECT_EQ(h, History{std::string(1, c)}) << escape;
+  }
+}
+
+TEST(HistoryFile, EscapesAreExactlyTheWritersAndHexInEitherCase) {
+  const struct {
+    const char *Value;
+    const char *Entry;  // null when refused
+  } cases[] = {
+      {"\\\\", "\\"},     {"\\\"", "\""},    {"\\n", "\n"},
+      {"\\r", "\r"},      {"\\t", "\t"},     {"\\xE9\\xe9", "\xE9\xE9"},
+      {"\\x00", nullptr}, {"\\x4", nullptr}, {"\\xG1", nullptr},
+      {"\\N", nullptr},   {"\\q", nullptr},  {"\\'", nullptr},
+      {"a\\", nullptr},   {"\\0", nullptr},  {"a\"b", nullptr},
   };
   for (const auto &c : cases) {
     History h;
     std::string error;
-    EXPECT_TRUE(ParseHistory(c.Text, h, error)) << c.Why << ": " << error;
-    EXPECT_EQ(h, History{"x\x1B"}) << c.Why;
+    EXPECT_EQ(ParseHistory(OneEntry(c.Value), h, error), c.Entry != nullptr)
+        << c.Value;
+    if (c.Entry) EXPECT_EQ(h, History{c.Entry}) << c.Value;
   }
 }
 
@@ -80,12 +164,7 @@ TEST(HistoryFile, DamagedFilesAreRefusedAndLeaveTheHistory) {
       {"count not a number", "[History]\r\nCount=two\r\n"},
       {"negative count", "[History]\r\nCount=-1\r\n"},
       {"huge count", "[History]\r\nCount=99999999999\r\n"},
-      {"entries out of order",
-       "[History]\r\nCount=2\r\nEntry2=\"b\"\r\nEntry1=\"a\"\r\n"},
       {"unquoted value", "[History]\r\nCount=1\r\nEntry1=a\r\n"},
-      {"bad escape", "[History]\r\nCount=1\r\nEntry1=\"\\q\"\r\n"},
-      {"short hex escape", "[History]\r\nCount=1\r\nEntry1=\"\\x4\"\r\n"},
-      {"inner quote", "[History]\r\nCount=1\r\nEntry1=\"a\"b\"\r\n"},
       {"trailing garbage", good + "junk\r\n"},
       {"binary", std::string("\x7F"
                              "ELF\0\1\2\3\n",

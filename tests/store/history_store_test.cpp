@@ -18,6 +18,7 @@
 #include "editor/history_file.h"
 #include "editor/history_store.h"
 #include "host/windows_path.h"
+#include "tests/import_table.h"
 #include "tests/report.h"
 
 namespace {
@@ -124,6 +125,57 @@ class HistoryStore : public ::testing::Test {
   std::string Folder;
   std::vector<std::string> Short;
 };
+
+// The files a save creates anew, by path: its temporary files. Seen through
+// this program's own import of CreateFileA, which the store calls.
+std::vector<std::string> Created;
+decltype(&CreateFileA) PlatformCreateFileA;
+HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
+                                   LPSECURITY_ATTRIBUTES security,
+                                   DWORD disposition, DWORD flags,
+                                   HANDLE model) {
+  if (disposition == CREATE_NEW) Created.push_back(path);
+  return PlatformCreateFileA(path, access, share, security, disposition, flags,
+                             model);
+}
+
+// Saves, and checks the name of every temporary file the save created: "~"
+// and hex digits, ".tmp" after them only where it fits, never longer than
+// the target's name (so its path fits wherever the target's does) and never
+// the target's; beside a one-character name, one hex digit alone, which no
+// device is called.
+bool SaveWatched(const std::string &target, const History &history,
+                 std::string &error) {
+  if (!PlatformCreateFileA) {
+    PlatformCreateFileA = reinterpret_cast<decltype(&CreateFileA)>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateFileA"));
+    EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
+                              "CreateFileA",
+                              reinterpret_cast<void *>(&RecordingCreateFileA)));
+  }
+  Created.clear();
+  const bool saved = SaveHistoryFile(target.c_str(), history, error);
+  EXPECT_FALSE(Created.empty()) << "no temporary file seen";
+  const std::string name = target.substr(target.rfind('\\') + 1);
+  for (const std::string &path : Created) {
+    const std::string temp = path.substr(path.rfind('\\') + 1);
+    SCOPED_TRACE("temporary file " + temp + " beside " + name);
+    EXPECT_EQ(path.substr(0, path.size() - temp.size()),
+              target.substr(0, target.size() - name.size()));
+    EXPECT_LE(temp.size(), name.size());
+    EXPECT_NE(lstrcmpiA(temp.c_str(), name.c_str()), 0);
+    std::string digits = temp;
+    if (name.size() > 1) {
+      EXPECT_EQ(temp[0], '~');
+      digits.erase(0, 1);
+    }
+    if (digits.size() > 4 && digits.substr(digits.size() - 4) == ".tmp")
+      digits.resize(digits.size() - 4);
+    EXPECT_FALSE(digits.empty());
+    EXPECT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
+  }
+  return saved;
+}
 
 const History Current = {"SELECT 1;", "SELECT *\r\n  FROM orders;"};
 const History Kept = {"kept", "as it was"};
@@ -285,7 +337,12 @@ std::string PathOfLength(const std::string &folder, size_t length,
 
 TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
   // The plug-ins hand over up to 259 characters, the platform's limit.
-  const char *names[] = {"h", "hi", "history.ini",
+  // ".tmp" fits in a temporary name from 13 characters on.
+  const char *names[] = {"h",
+                         "hi",
+                         "history.ini",
+                         "history1.ini",
+                         "history12.ini",
                          "a long file name for the history file.ini"};
   for (const char *name : names) {
     SCOPED_TRACE(name);
@@ -298,14 +355,15 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
     const std::string inner = target.substr(0, target.rfind('\\'));
     ASSERT_TRUE(WriteBytes(target, PreviousFile));
     std::string error;
-    EXPECT_TRUE(SaveHistoryFile(target.c_str(), Current, error)) << error;
+    EXPECT_TRUE(SaveWatched(target, Current, error)) << error;
     History loaded;
     EXPECT_TRUE(LoadHistoryFile(target.c_str(), loaded, error)) << error;
     EXPECT_EQ(loaded, Current);
     EXPECT_EQ(Names(inner), std::vector<std::string>{name});
   }
   Report("history-store",
-         "target path of 259 characters (names of 1 to 41 characters)",
+         "target path of 259 characters (names of 1, 2, 11, 12, 13 and 41 "
+         "characters)",
          std::size(names), HasFailure(), "saved and loaded back");
 }
 
@@ -333,7 +391,7 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
     ASSERT_TRUE(WriteBytes(target, PreviousFile));
     const std::vector<std::string> before = Names(folder);
     std::string error;
-    EXPECT_TRUE(SaveHistoryFile(target.c_str(), Current, error)) << error;
+    EXPECT_TRUE(SaveWatched(target, Current, error)) << error;
     EXPECT_EQ(ReadBytes(target), FormatHistory(Current));
     for (const std::string &name : c.Others) {
       EXPECT_EQ(ReadBytes(folder + "\\" + name), "mine " + name);
