@@ -10,6 +10,7 @@ import os
 import re
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -22,6 +23,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 import signing_identity  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from release import dotted, header_version, version_text  # noqa: E402
 
 DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
 RELEASE = os.path.join(ROOT, "tools", "release.py")
@@ -170,26 +173,32 @@ class UnsignedRelease(Released):
         self.check_sums_as_a_user_would()
 
     def test_libraries_whose_version_block_disagrees_with_the_header_are_not_packed(self):
-        signature = bytes.fromhex("bd04effe")  # VS_FIXEDFILEINFO begins with it
-        damages = {
-            "fixed": lambda d: d.replace(signature + bytes.fromhex("00000100 00000100"),
-                                         signature + bytes.fromhex("00000100 01000100"), 1),
-            "string": lambda d: d.replace("1, 00, 00, 0".encode("utf-16-le"),
-                                          "1, 00, 01, 0".encode("utf-16-le"), 1),
-        }
-        for kind, damage in damages.items():
+        version = header_version()
+        major, minor, build, revision = version
+        # VS_FIXEDFILEINFO: its signature, its structure version, the file version.
+        fixed = struct.pack("<III", 0xFEEF04BD, 0x10000, major << 16 | minor)
+        text = version_text(version)
+        utf16 = lambda t: t.encode("utf-16-le")
+        damages = [  # what the block says, and what the damaged one says instead
+            ("fixed", fixed + struct.pack("<I", build << 16 | revision),
+             fixed + struct.pack("<I", build << 16 | (revision ^ 1))),
+            ("string", utf16(text), utf16(text[:-1] + ("1" if text[-1] != "1" else "2"))),
+            # The same numbers spelt another way: "1,000,000,0".
+            ("string's form", utf16(text), utf16(text.replace(", ", ",0"))),
+        ]
+        for kind, said, instead in damages:
             with self.subTest(kind), tempfile.TemporaryDirectory() as folder:
                 for name in LIBRARIES:
                     shutil.copy(os.path.join(DIST, name), folder)
                 path = os.path.join(folder, "Dravik.dll")
-                damaged = damage(read(path))
+                damaged = read(path).replace(said, instead, 1)
                 self.assertNotEqual(damaged, read(path), "the test damaged nothing")
                 with open(path, "wb") as f:
                     f.write(damaged)
                 done = release(folder)
                 self.assertNotEqual(done.returncode, 0, done.stdout)
                 self.assertIn("Dravik.dll", done.stderr)
-                self.assertIn("is not 1.0.0.0", done.stderr)
+                self.assertIn(f"not {dotted(version)} as in resources/version.h", done.stderr)
                 self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
 
 

@@ -57,25 +57,31 @@ def dotted(version):
     return ".".join(str(n) for n in version)
 
 
+def version_text(version):
+    """FileVersion and ProductVersion as the version block spells them:
+    "1, 00, 01, 0" for 1.0.1.0."""
+    major, minor, build, revision = version
+    return f"{major}, {minor:02d}, {build:02d}, {revision}"
+
+
 def library_versions(data):
-    """The versions a library's version block states: the fixed file and
-    product versions, and the FileVersion and ProductVersion strings."""
+    """What a library's version block states: the fixed file and product
+    versions as numbers, the FileVersion and ProductVersion strings as text."""
     pe = pefile.PE(data=data)
     if not hasattr(pe, "VS_FIXEDFILEINFO"):
         return {}
     fixed = pe.VS_FIXEDFILEINFO[0]
     split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
     found = {"fixed FileVersion": split(fixed.FileVersionMS, fixed.FileVersionLS),
-             "fixed ProductVersion": split(fixed.ProductVersionMS, fixed.ProductVersionLS)}
+             "fixed ProductVersion": split(fixed.ProductVersionMS, fixed.ProductVersionLS),
+             "FileVersion string": "", "ProductVersion string": ""}  # "" when missing
     for info in pe.FileInfo[0]:
         if info.Key != b"StringFileInfo":
             continue
         for table in info.StringTable:
             for key in (b"FileVersion", b"ProductVersion"):
-                text = table.entries.get(key, b"").decode("ascii", "replace")
-                numbers = [part.strip() for part in text.split(",")]
-                found[f"{key.decode()} string \"{text}\""] = (
-                    tuple(int(n) for n in numbers) if all(n.isdigit() for n in numbers) else text)
+                found[f"{key.decode()} string"] = table.entries.get(key, b"").decode(
+                    "ascii", "replace")
     return found
 
 
@@ -84,11 +90,11 @@ def check_version(name, data, version):
     if not found:
         raise Refused(f"{name} carries no version block")
     for what, value in found.items():
-        if value != version:
-            mend = ("make PLUGIN_VERSION_TEXT say the same and rebuild" if "string" in what
-                    else "rebuild it (./release.sh does)")
-            raise Refused(f"{name}: its {what} is not {dotted(version)}, the version in "
-                          f"resources/version.h; {mend}")
+        wanted = version_text(version) if "string" in what else version
+        if value != wanted:
+            shown = f'"{value}"' if "string" in what else dotted(value)
+            raise Refused(f"{name}: its {what} is {shown}, not {dotted(version)} as in "
+                          f"resources/version.h; rebuild it (./release.sh does)")
 
 
 def guide(version, signer):
