@@ -202,34 +202,69 @@ class UnsignedRelease(Released):
                 self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
 
 
-class Reproducible(unittest.TestCase):
-    def test_same_commit_in_another_folder_gives_the_same_archive_and_sums(self):
-        with tempfile.TemporaryDirectory(prefix="release-copy-") as top:
-            # Another name, another depth, and a space.
-            copy = os.path.join(top, "a copy", "of the", "plug-ins")
-            listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
-            self.assertEqual(listed.returncode, 0, "the copy is made of the files git tracks, "
-                             f"and git cannot list them: {listed.stderr.decode()}")
-            tracked = listed.stdout.decode().split("\0")
-            for name in filter(None, tracked):
-                os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
-                shutil.copy(os.path.join(ROOT, name), os.path.join(copy, name))
-            env = environment()
-            # Only the two libraries are built; release.sh keeps this setting.
-            subprocess.run(["cmake", "--preset", "default", "-DBUILD_TESTING=OFF"], cwd=copy,
-                           env=env, check=True, capture_output=True)
-            there = subprocess.run(["./release.sh"], cwd=copy, env=env, capture_output=True,
-                                   text=True)
-            self.assertEqual(there.returncode, 0, there.stdout + there.stderr)
+class FreshCopy(unittest.TestCase):
+    """The files git tracks, copied to another name, another depth and a
+    path with spaces, and released there with ./release.sh."""
 
-            here = os.path.join(top, "here")
-            os.mkdir(here)
-            done = release(here)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            theirs = os.path.join(copy, "dist")
-            for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
-                self.assertEqual(read(os.path.join(theirs, name)), read(os.path.join(here, name)),
-                                 f"{name} differs between the two folders")
+    @classmethod
+    def setUpClass(cls):
+        cls.top = tempfile.mkdtemp(prefix="release-copy-")
+        cls.addClassCleanup(shutil.rmtree, cls.top)
+        cls.copy = os.path.join(cls.top, "a copy", "of the", "plug-ins")
+        listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
+        assert listed.returncode == 0, ("the copy is made of the files git tracks, and git "
+                                        f"cannot list them: {listed.stderr.decode()}")
+        for name in filter(None, listed.stdout.decode().split("\0")):
+            os.makedirs(os.path.dirname(os.path.join(cls.copy, name)), exist_ok=True)
+            shutil.copy(os.path.join(ROOT, name), os.path.join(cls.copy, name))
+        # Only the two libraries are built; release.sh keeps this setting.
+        subprocess.run(["cmake", "--preset", "default", "-DBUILD_TESTING=OFF"], cwd=cls.copy,
+                       env=environment(), check=True, capture_output=True)
+        cls.first = cls.release_sh()
+        cls.dist = os.path.join(cls.copy, "dist")
+        cls.released = contents(cls.dist)  # before any test changes the copy
+
+    @classmethod
+    def release_sh(cls):
+        return subprocess.run(["./release.sh"], cwd=cls.copy, env=environment(),
+                              capture_output=True, text=True)
+
+    def test_same_commit_in_another_folder_gives_the_same_archive_and_sums(self):
+        self.assertEqual(self.first.returncode, 0, self.first.stdout + self.first.stderr)
+        here = os.path.join(self.top, "here")
+        os.mkdir(here)
+        done = release(here)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
+            self.assertEqual(self.released[name], read(os.path.join(here, name)),
+                             f"{name} differs between the two folders")
+
+    def test_new_version_is_one_line_and_an_incremental_build_ships_it(self):
+        self.assertEqual(self.first.returncode, 0, self.first.stdout + self.first.stderr)
+        header = os.path.join(self.copy, "resources", "version.h")
+        before = read(header).decode("ascii")
+        after = re.sub(r"(?m)^(#define PLUGIN_VERSION_NUMBERS ).*$", r"\g<1>1, 0, 1, 0", before)
+        self.assertEqual(len([a for a, b in zip(before.splitlines(), after.splitlines())
+                              if a != b]), 1, "not one line changed")
+        with open(header, "w", encoding="ascii") as f:
+            f.write(after)
+        # release.sh builds again, here incrementally: unless the version
+        # block depends on version.h, the libraries stay 1.0.0.0 and are refused.
+        done = self.release_sh()
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        archive = os.path.join(self.dist, "history-plugins-1.0.1.0-win32.zip")
+        listed = read(os.path.join(self.dist, "SHA256SUMS")).decode()
+        self.assertIn(f"  {os.path.basename(archive)}\n", listed)
+        with zipfile.ZipFile(archive) as z:
+            for name in LIBRARIES:
+                pe = pefile.PE(data=z.read(name))
+                fixed = pe.VS_FIXEDFILEINFO[0]
+                self.assertEqual([fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+                                  fixed.ProductVersionLS], [0x10000, 0x10000] * 2, name)
+                strings = [t.entries for f in pe.FileInfo[0] if f.Key == b"StringFileInfo"
+                           for t in f.StringTable][0]
+                self.assertEqual([strings[b"FileVersion"], strings[b"ProductVersion"]],
+                                 [b"1, 00, 01, 0"] * 2, name)
 
 
 class SignedRelease(Released):
