@@ -5,7 +5,10 @@ copies verify and still are the same libraries, and that bad signing input
 is refused without touching the previous release.
   release_test.py [unittest arguments, e.g. a class name]"""
 
+import contextlib
 import glob
+import hashlib
+import io
 import os
 import re
 import shutil
@@ -15,6 +18,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 import zipfile
 
 import pefile
@@ -24,6 +28,7 @@ ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 import signing_identity  # noqa: E402
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+import release as release_py  # noqa: E402
 from release import dotted, header_version, version_text  # noqa: E402
 
 DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
@@ -84,8 +89,15 @@ def sha256sum_check(folder):
 
 
 def contents(folder):
-    """Every file in FOLDER and its bytes: what a refused release must keep."""
-    return {name: read(os.path.join(folder, name)) for name in sorted(os.listdir(folder))}
+    """Every file and folder in FOLDER, hidden ones too, and each file's
+    SHA-256: what a refused or failed release must keep."""
+    found = {}
+    for where, folders, files in os.walk(folder):
+        for name in folders + files:
+            path = os.path.join(where, name)
+            found[os.path.relpath(path, folder)] = (
+                None if name in folders else hashlib.sha256(read(path)).hexdigest())
+    return found
 
 
 class Released(unittest.TestCase):
@@ -202,6 +214,68 @@ class UnsignedRelease(Released):
                 self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
 
 
+class FailedWrite(unittest.TestCase):
+    """A release of changed libraries that fails while its files are written
+    or put in place leaves the previous archive and sums as they were,
+    together, and says what failed in one line."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="release-failing-")
+        self.addCleanup(shutil.rmtree, self.folder)
+        first = release(self.folder)
+        self.assertEqual(first.returncode, 0, first.stderr)
+        self.archive = os.path.basename(archive_in(self.folder))
+        path = os.path.join(self.folder, "Pellor.dll")
+        changed = read(path).replace(b"This program", b"this program", 1)
+        self.assertNotEqual(changed, read(path))
+        with open(path, "wb") as f:  # so the next archive differs
+            f.write(changed)
+
+    def assert_unchanged(self, previous, status, said):
+        self.assertNotEqual(status, 0, said)
+        self.assertEqual(len(said.splitlines()), 1, said)
+        self.assertNotIn("Traceback", said)
+        self.assertIn("as they were", said)
+        self.assertEqual(contents(self.folder), previous)
+
+    def test_target_that_is_a_folder(self):
+        for blocked in ["SHA256SUMS", self.archive]:
+            with self.subTest(blocked):
+                path = os.path.join(self.folder, blocked)
+                os.rename(path, path + ".moved")
+                os.makedirs(os.path.join(path, "inside"))
+                previous = contents(self.folder)
+                done = release(self.folder)
+                self.assert_unchanged(previous, done.returncode, done.stderr)
+                self.assertIn(f"could not put {blocked} in place", done.stderr)
+                shutil.rmtree(path)
+                os.rename(path + ".moved", path)
+
+    def test_interrupt_between_putting_the_archive_and_the_sums_in_place(self):
+        previous = contents(self.folder)
+        real, calls = os.replace, []
+
+        def interrupted_second(source, target):
+            calls.append(target)
+            if len(calls) == 2:
+                raise KeyboardInterrupt
+            real(source, target)
+
+        said = io.StringIO()
+        with unittest.mock.patch.object(os, "replace", interrupted_second), \
+                unittest.mock.patch.object(sys, "argv", ["release.py", "--dist", self.folder]), \
+                unittest.mock.patch.dict(os.environ, environment(), clear=True), \
+                contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(said):
+            try:
+                status = release_py.main()
+            except KeyboardInterrupt:
+                status = "the interrupt escaped"
+        self.assertEqual(calls[:2], [os.path.join(self.folder, self.archive),
+                                     os.path.join(self.folder, "SHA256SUMS")])
+        self.assert_unchanged(previous, status, said.getvalue())
+        self.assertIn("(interrupted)", said.getvalue())
+
+
 class FreshCopy(unittest.TestCase):
     """The files git tracks, copied to another name, another depth and a
     path with spaces, and released there with ./release.sh."""
@@ -236,7 +310,7 @@ class FreshCopy(unittest.TestCase):
         done = release(here)
         self.assertEqual(done.returncode, 0, done.stderr)
         for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
-            self.assertEqual(self.released[name], read(os.path.join(here, name)),
+            self.assertEqual(self.released[name], contents(here)[name],
                              f"{name} differs between the two folders")
 
     def test_new_version_is_one_line_and_an_incremental_build_ships_it(self):

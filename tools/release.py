@@ -10,8 +10,8 @@ when the environment names a code-signing certificate (release_signing.py):
   HISTORY_SIGN_PASSWORD        the password itself
   HISTORY_SIGN_TIMESTAMP_URL   an RFC 3161 timestamp server (optional)
 
-The password never appears on a command line. Whatever fails, nothing is
-half-written: the previous release in DIST stays as it was.
+The password never appears on a command line. Whatever is refused or fails,
+the previous archive and SHA256SUMS in DIST stay as they were, together.
   release.py [--dist DIR]"""
 
 import argparse
@@ -19,6 +19,7 @@ import hashlib
 import io
 import os
 import re
+import shutil
 import sys
 import tempfile
 import time
@@ -67,7 +68,10 @@ def version_text(version):
 def library_versions(data):
     """What a library's version block states: the fixed file and product
     versions as numbers, the FileVersion and ProductVersion strings as text."""
-    pe = pefile.PE(data=data)
+    try:
+        pe = pefile.PE(data=data)
+    except pefile.PEFormatError as e:
+        raise Refused(f"not a Windows library ({e.value})")
     if not hasattr(pe, "VS_FIXEDFILEINFO"):
         return {}
     fixed = pe.VS_FIXEDFILEINFO[0]
@@ -86,7 +90,10 @@ def library_versions(data):
 
 
 def check_version(name, data, version):
-    found = library_versions(data)
+    try:
+        found = library_versions(data)
+    except Refused as e:
+        raise Refused(f"{name} is {e}")
     if not found:
         raise Refused(f"{name} carries no version block")
     for what, value in found.items():
@@ -137,25 +144,64 @@ def sums(files):
     return "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
 
 
+class WriteFailed(Exception):
+    """The release could not be written or put in place."""
+
+
+def reason(error):
+    if isinstance(error, KeyboardInterrupt):
+        return "interrupted"
+    return error.strerror if isinstance(error, OSError) and error.strerror else repr(error)
+
+
 def replace_all(dist, outputs):
-    """Writes every output to a temporary file beside its target, then puts
-    them in place; a failure before that leaves DIST as it was."""
-    written = []
+    """Puts every output (name, bytes) in place in DIST, or none of them: the
+    archive and the sums that check it must never disagree. Each is written
+    to a private folder in DIST first; each file it replaces is kept there
+    as a second link until all are in place, and put back if any step fails."""
+    step = f"make a temporary folder in {dist}"
+    work, placed, kept = None, [], {}
     try:
+        work = tempfile.mkdtemp(dir=dist, prefix=".release-")
         for name, data in outputs:
-            fd, temporary = tempfile.mkstemp(dir=dist, prefix=f".{name}.")
-            written.append((temporary, os.path.join(dist, name)))
-            with os.fdopen(fd, "wb") as f:
+            step = f"write {name}"
+            with open(os.path.join(work, name), "wb") as f:
                 f.write(data)
                 f.flush()
                 os.fsync(f.fileno())
-            os.chmod(temporary, 0o644)
-        for temporary, target in written:
-            os.replace(temporary, target)
-    finally:
-        for temporary, _ in written:
-            if os.path.exists(temporary):
-                os.unlink(temporary)
+            os.chmod(os.path.join(work, name), 0o644)
+        os.mkdir(os.path.join(work, "previous"))
+        for name, _ in outputs:
+            target = os.path.join(dist, name)
+            if os.path.lexists(target) and not os.path.isdir(target):
+                step = f"keep the previous {name}"
+                kept[name] = os.path.join(work, "previous", name)
+                try:
+                    os.link(target, kept[name], follow_symlinks=False)
+                except OSError:  # a file system without hard links
+                    shutil.copy2(target, kept[name], follow_symlinks=False)
+            step = f"put {name} in place"
+            os.replace(os.path.join(work, name), target)
+            placed.append(name)
+    except (Exception, KeyboardInterrupt) as failure:
+        lost = []
+        for name in reversed(placed):
+            try:
+                if name in kept:
+                    os.replace(kept[name], os.path.join(dist, name))
+                else:
+                    os.unlink(os.path.join(dist, name))
+            except OSError as e:
+                lost.append(f"{name} could not be put back ({reason(e)})")
+        said = f"could not {step} in {dist} ({reason(failure)})"
+        if lost:  # the previous files that are left stay in WORK for the maintainer
+            raise WriteFailed(f"{said}, and {', '.join(lost)}: the previous files are in "
+                              f"{os.path.join(work, 'previous')}") from failure
+        if work:
+            shutil.rmtree(work, ignore_errors=True)
+        raise WriteFailed(f"{said}; the previous archive and SHA256SUMS are as they "
+                          f"were") from failure
+    shutil.rmtree(work, ignore_errors=True)
 
 
 def release(dist, environ, now):
@@ -199,9 +245,11 @@ def main():
     try:
         release(args.dist, os.environ, time.time())
     except Refused as e:
+        print(f"release: {e}; nothing was written, the previous release, if any, is as it "
+              f"was", file=sys.stderr)
+        return 1
+    except WriteFailed as e:
         print(f"release: {e}", file=sys.stderr)
-        print("release: nothing was written; the previous release, if any, is as it was",
-              file=sys.stderr)
         return 1
     return 0
 
