@@ -191,14 +191,17 @@ class UnsignedRelease(Released):
         fixed = struct.pack("<III", 0xFEEF04BD, 0x10000, major << 16 | minor)
         text = version_text(version)
         utf16 = lambda t: t.encode("utf-16-le")
-        damages = [  # what the block says, and what the damaged one says instead
+        wrong = f"not {dotted(version)} as in resources/version.h"
+        dravik = built("Dravik.dll")
+        damages = [  # what Dravik.dll says, what the damaged one says instead, the refusal
             ("fixed", fixed + struct.pack("<I", build << 16 | revision),
-             fixed + struct.pack("<I", build << 16 | (revision ^ 1))),
-            ("string", utf16(text), utf16(text[:-1] + ("1" if text[-1] != "1" else "2"))),
+             fixed + struct.pack("<I", build << 16 | (revision ^ 1)), wrong),
+            ("string", utf16(text), utf16(text[:-1] + ("1" if text[-1] != "1" else "2")), wrong),
             # The same numbers spelt another way: "1,000,000,0".
-            ("string's form", utf16(text), utf16(text.replace(", ", ",0"))),
+            ("string's form", utf16(text), utf16(text.replace(", ", ",0")), wrong),
+            ("no library", dravik, dravik[:64], "Dravik.dll is not a Windows library"),
         ]
-        for kind, said, instead in damages:
+        for kind, said, instead, refusal in damages:
             with self.subTest(kind), tempfile.TemporaryDirectory() as folder:
                 for name in LIBRARIES:
                     shutil.copy(os.path.join(DIST, name), folder)
@@ -209,8 +212,9 @@ class UnsignedRelease(Released):
                     f.write(damaged)
                 done = release(folder)
                 self.assertNotEqual(done.returncode, 0, done.stdout)
+                self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
                 self.assertIn("Dravik.dll", done.stderr)
-                self.assertIn(f"not {dotted(version)} as in resources/version.h", done.stderr)
+                self.assertIn(refusal, done.stderr)
                 self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
 
 
