@@ -36,6 +36,7 @@ RELEASE = os.path.join(ROOT, "tools", "release.py")
 ARTIFACT_TEST = os.path.join(HERE, "artifact_test.py")
 LIBRARIES = ["Pellor.dll", "Dravik.dll"]
 GUIDE = "README.txt"
+LICENSE = "LICENSE.txt"
 SIGN_VARIABLES = ["HISTORY_SIGN_PKCS12", "HISTORY_SIGN_PASSWORD_FILE",
                   "HISTORY_SIGN_PASSWORD", "HISTORY_SIGN_TIMESTAMP_URL"]
 
@@ -138,9 +139,9 @@ class UnsignedRelease(Released):
     def test_command_says_the_release_is_unsigned(self):
         self.assertIn("Unsigned release", self.done.stdout)
 
-    def test_archive_holds_both_libraries_and_the_guide_at_its_root_and_nothing_else(self):
+    def test_archive_holds_the_libraries_guide_and_licence_at_its_root_and_nothing_else(self):
         with zipfile.ZipFile(self.archive) as z:
-            self.assertEqual(z.namelist(), ["Pellor.dll", "Dravik.dll", GUIDE])
+            self.assertEqual(z.namelist(), ["Pellor.dll", "Dravik.dll", GUIDE, LICENSE])
             self.assertIsNone(z.testzip(), "a member fails its CRC")
             for info in z.infolist():
                 # Fixed, or two builds of one commit would differ.
@@ -175,9 +176,19 @@ class UnsignedRelease(Released):
         self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"), "a line ends without CR")
         guide = self.guide()
         for needed in ["Pellor.dll", "\"Save history\"", "Dravik.dll", "\"Load history\"",
-                       "1.51.22", "plug-in folder", "certutil -hashfile", "Get-FileHash",
-                       "sha256sum -c SHA256SUMS", "not signed"]:
+                       "1.51.22 or later", "plug-in folder", "certutil -hashfile", "Get-FileHash",
+                       "sha256sum -c SHA256SUMS", "not signed", "64-bit", "upper case",
+                       "published beside", "Save the current history first", LICENSE]:
             self.assertIn(needed, guide)
+
+    def test_licence_is_the_repository_one_with_windows_line_ends(self):
+        raw = self.member(LICENSE)
+        self.assertEqual(raw, read(os.path.join(ROOT, "LICENSE")).replace(b"\n", b"\r\n"))
+        self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"), "a line ends without CR")
+        company = re.search(rb'(?m)^#define PLUGIN_COMPANY "(.*)"$',
+                            read(os.path.join(ROOT, "resources", "version.h"))).group(1)
+        self.assertIn(b"MIT License", raw)
+        self.assertIn(b"Copyright (c) 2026 " + company + b"\r\n", raw)
 
     def test_sums_check_as_sha256sum_reads_them(self):
         checked = sha256sum_check(self.folder)

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Packs the built libraries into the release a Windows user downloads:
-DIST/history-plugins-VERSION-win32.zip (Pellor.dll, Dravik.dll and a guide,
-all at the root) and DIST/SHA256SUMS. The unsigned archive is reproducible
-byte for byte. Signs copies of both libraries (Authenticode, SHA-256) first
-when the environment names a code-signing certificate (release_signing.py):
+DIST/history-plugins-VERSION-win32.zip (Pellor.dll, Dravik.dll, a guide and
+the licence, all at the root) and DIST/SHA256SUMS. The unsigned archive is
+reproducible byte for byte. Signs copies of both libraries (Authenticode,
+SHA-256) first when the environment names a code-signing certificate
+(release_signing.py):
 
   HISTORY_SIGN_PKCS12          the PKCS#12 file (.p12 or .pfx)
   HISTORY_SIGN_PASSWORD_FILE   a file holding its password, or
@@ -34,6 +35,9 @@ VERSION_HEADER = os.path.join(ROOT, "resources", "version.h")
 GUIDE = os.path.join(ROOT, "resources", "release-guide.txt")
 LIBRARIES = ["Pellor.dll", "Dravik.dll"]
 GUIDE_NAME = "README.txt"
+LICENSE = os.path.join(ROOT, "LICENSE")
+# With an extension and Windows line ends, so a double click opens it.
+LICENSE_NAME = "LICENSE.txt"
 
 # Fixed, so the same libraries always give the same archive bytes: the
 # earliest time a zip can hold, regular files readable by everyone.
@@ -124,6 +128,14 @@ def guide(version, signer):
             "libraries. Rely on the SHA-256 sums above.\n")
     text = text.replace("@VERSION@", dotted(version)).replace("@SIGNATURE@\n", signature)
     return text.replace("\n", "\r\n").encode("utf-8")
+
+
+def crlf(path):
+    try:
+        with open(path, encoding="ascii") as f:
+            return f.read().replace("\n", "\r\n").encode("ascii")
+    except (OSError, UnicodeDecodeError) as e:
+        raise Refused(f"{path} cannot be read as ASCII text: {reason(e)}")
 
 
 def zip_bytes(members):
@@ -228,7 +240,8 @@ def release(dist, environ, now):
               "HISTORY_SIGN_PKCS12 and its password to sign; see README.md, Releases).")
 
     archive_name = f"history-plugins-{dotted(version)}-win32.zip"
-    archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer))])
+    archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer)),
+                         (LICENSE_NAME, crlf(LICENSE))])
     listing = sums([(archive_name, archive), *libraries.items()])
     replace_all(dist, [(archive_name, archive), ("SHA256SUMS", listing.encode("ascii"))])
     shown = os.path.relpath(dist)
