@@ -9,6 +9,7 @@ import contextlib
 import glob
 import hashlib
 import io
+import json
 import os
 import re
 import shutil
@@ -356,19 +357,54 @@ class FreshCopy(unittest.TestCase):
                                  [b"1, 00, 01, 0"] * 2, name)
 
 
+# Stands in for a signing tool: records its arguments and the permissions of
+# each password file it is handed, then runs the real tool.
+RECORDING_TOOL = """#!/usr/bin/python3
+import json, os, sys
+handed = [a[len("file:"):] if a.startswith("file:") else a
+          for before, a in zip(sys.argv, sys.argv[1:])
+          if a.startswith("file:") or before == "-readpass"]
+with open({log!r}, "a") as f:
+    f.write(json.dumps({{"argv": sys.argv, "modes": [os.stat(p).st_mode & 0o777
+                                                    for p in handed]}}) + "\\n")
+os.execv({real!r}, [{real!r}] + sys.argv[1:])
+"""
+
+
 class SignedRelease(Released):
+    PASSWORD = "a passphrase with spaces"
+
     @classmethod
     def setUpClass(cls):
         cls.keys = tempfile.mkdtemp(prefix="release-keys-")
         cls.addClassCleanup(shutil.rmtree, cls.keys)
         cls.authority = signing_identity.Authority(cls.keys)
-        p12 = cls.authority.identity("signer", "a passphrase with spaces")
+        p12 = cls.authority.identity("signer", cls.PASSWORD)
+        tools, cls.tool_log = os.path.join(cls.keys, "tools"), os.path.join(cls.keys, "tools.log")
+        os.mkdir(tools)
+        for tool in ["openssl", "osslsigncode"]:
+            with open(os.path.join(tools, tool), "w") as f:
+                f.write(RECORDING_TOOL.format(log=cls.tool_log, real=shutil.which(tool)))
+            os.chmod(os.path.join(tools, tool), 0o755)
         with signing_identity.TimestampServer(cls.authority) as server:
             cls.signing = {"HISTORY_SIGN_PKCS12": p12,
                            "HISTORY_SIGN_PASSWORD_FILE": os.path.join(cls.keys, "signer.pass"),
-                           "HISTORY_SIGN_TIMESTAMP_URL": server.url}
+                           "HISTORY_SIGN_TIMESTAMP_URL": server.url,
+                           "PATH": tools + os.pathsep + os.environ["PATH"]}
             super().setUpClass()
         cls.timestamps = server.answered
+
+    def test_password_reaches_the_tools_only_through_a_mode_600_file(self):
+        with open(self.tool_log) as f:
+            calls = [json.loads(line) for line in f]
+        for call in calls:
+            self.assertFalse([a for a in call["argv"] if self.PASSWORD in a],
+                             f"the password on a command line: {call['argv']}")
+            self.assertEqual({oct(m) for m in call["modes"]} - {"0o600"}, set(),
+                             f"a password file others may read: {call['argv']}")
+        for tool in ["openssl", "osslsigncode"]:  # or the checks above prove nothing
+            self.assertTrue([c for c in calls if os.path.basename(c["argv"][0]) == tool
+                             and c["modes"]], f"{tool} was handed no password file")
 
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-in", path, "-CAfile", self.authority.pem,
