@@ -338,8 +338,8 @@ class FreshCopy(unittest.TestCase):
                               if a != b]), 1, "not one line changed")
         with open(header, "w", encoding="ascii") as f:
             f.write(after)
-        # release.sh builds again, here incrementally: unless the version
-        # block depends on version.h, the libraries stay 1.0.0.0 and are refused.
+        # release.sh builds again, here incrementally: unless the version block
+        # depends on version.h, the libraries keep the old version and are refused.
         done = self.release_sh()
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
         archive = os.path.join(self.dist, "history-plugins-1.0.1.0-win32.zip")
