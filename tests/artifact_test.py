@@ -8,7 +8,13 @@ import unittest
 
 import pefile
 
-DIST = os.environ.get("PLUGIN_DIST", os.path.join(os.path.dirname(__file__), "..", "dist"))
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from release import header_version, version_text  # noqa: E402
+
+DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
+# What resources/version.h says, so a new version is edited there alone.
+VERSION = header_version()
 
 LIBRARIES = {
     "Pellor.dll": "GetSaveFileNameA",
@@ -21,11 +27,11 @@ STRINGS = [
     ("Comments", "Save and load history plug-in"),
     ("CompanyName", None),  # the project's own text: present, not empty
     ("FileDescription", "Save and load history plug-in"),
-    ("FileVersion", "1, 00, 00, 0"),
+    ("FileVersion", version_text(VERSION)),
     ("LegalCopyright", None),
     ("LegalTrademarks", ""),
     ("PrivateBuild", ""),
-    ("ProductVersion", "1, 00, 00, 0"),
+    ("ProductVersion", version_text(VERSION)),
     ("SpecialBuild", ""),
 ]
 
@@ -106,8 +112,10 @@ class LibraryChecks:
     def test_version_fixed_part(self):
         name, pe = self.NAME, self.pe
         fixed = pe.VS_FIXEDFILEINFO[0]
-        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), (0x00010000, 0), name)
-        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), (0x00010000, 0), name)
+        major, minor, build, revision = VERSION
+        numbers = (major << 16 | minor, build << 16 | revision)
+        self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), numbers, name)
+        self.assertEqual((fixed.ProductVersionMS, fixed.ProductVersionLS), numbers, name)
         self.assertEqual(fixed.FileFlagsMask, 0x3F, name)
         self.assertEqual(fixed.FileFlags, 0, name)
         self.assertEqual(fixed.FileOS, 0x4, f"{name}: not 32-bit Windows")

@@ -5,15 +5,21 @@ copies verify and still are the same libraries, and that bad signing input
 is refused without touching the previous release.
   release_test.py [unittest arguments, e.g. a class name]"""
 
+import contextlib
 import glob
+import hashlib
+import io
+import json
 import os
 import re
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 import zipfile
 
 import pefile
@@ -22,12 +28,16 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
 import signing_identity  # noqa: E402
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+import release as release_py  # noqa: E402
+from release import dotted, header_version, version_text  # noqa: E402
 
 DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
 RELEASE = os.path.join(ROOT, "tools", "release.py")
 ARTIFACT_TEST = os.path.join(HERE, "artifact_test.py")
 LIBRARIES = ["Pellor.dll", "Dravik.dll"]
 GUIDE = "README.txt"
+LICENSE = "LICENSE.txt"
 SIGN_VARIABLES = ["HISTORY_SIGN_PKCS12", "HISTORY_SIGN_PASSWORD_FILE",
                   "HISTORY_SIGN_PASSWORD", "HISTORY_SIGN_TIMESTAMP_URL"]
 
@@ -81,8 +91,15 @@ def sha256sum_check(folder):
 
 
 def contents(folder):
-    """Every file in FOLDER and its bytes: what a refused release must keep."""
-    return {name: read(os.path.join(folder, name)) for name in sorted(os.listdir(folder))}
+    """Every file and folder in FOLDER, hidden ones too, and each file's
+    SHA-256: what a refused or failed release must keep."""
+    found = {}
+    for where, folders, files in os.walk(folder):
+        for name in folders + files:
+            path = os.path.join(where, name)
+            found[os.path.relpath(path, folder)] = (
+                None if name in folders else hashlib.sha256(read(path)).hexdigest())
+    return found
 
 
 class Released(unittest.TestCase):
@@ -123,9 +140,9 @@ class UnsignedRelease(Released):
     def test_command_says_the_release_is_unsigned(self):
         self.assertIn("Unsigned release", self.done.stdout)
 
-    def test_archive_holds_both_libraries_and_the_guide_at_its_root_and_nothing_else(self):
+    def test_archive_holds_the_libraries_guide_and_licence_at_its_root_and_nothing_else(self):
         with zipfile.ZipFile(self.archive) as z:
-            self.assertEqual(z.namelist(), ["Pellor.dll", "Dravik.dll", GUIDE])
+            self.assertEqual(z.namelist(), ["Pellor.dll", "Dravik.dll", GUIDE, LICENSE])
             self.assertIsNone(z.testzip(), "a member fails its CRC")
             for info in z.infolist():
                 # Fixed, or two builds of one commit would differ.
@@ -160,9 +177,19 @@ class UnsignedRelease(Released):
         self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"), "a line ends without CR")
         guide = self.guide()
         for needed in ["Pellor.dll", "\"Save history\"", "Dravik.dll", "\"Load history\"",
-                       "1.51.22", "plug-in folder", "certutil -hashfile", "Get-FileHash",
-                       "sha256sum -c SHA256SUMS", "not signed"]:
+                       "1.51.22 or later", "plug-in folder", "certutil -hashfile", "Get-FileHash",
+                       "sha256sum -c SHA256SUMS", "not signed", "64-bit", "upper case",
+                       "published beside", "Save the current history first", LICENSE]:
             self.assertIn(needed, guide)
+
+    def test_licence_is_the_repository_one_with_windows_line_ends(self):
+        raw = self.member(LICENSE)
+        self.assertEqual(raw, read(os.path.join(ROOT, "LICENSE")).replace(b"\n", b"\r\n"))
+        self.assertEqual(raw.count(b"\n"), raw.count(b"\r\n"), "a line ends without CR")
+        company = re.search(rb'(?m)^#define PLUGIN_COMPANY "(.*)"$',
+                            read(os.path.join(ROOT, "resources", "version.h"))).group(1)
+        self.assertIn(b"MIT License", raw)
+        self.assertIn(b"Copyright (c) 2026 " + company + b"\r\n", raw)
 
     def test_sums_check_as_sha256sum_reads_them(self):
         checked = sha256sum_check(self.folder)
@@ -170,72 +197,214 @@ class UnsignedRelease(Released):
         self.check_sums_as_a_user_would()
 
     def test_libraries_whose_version_block_disagrees_with_the_header_are_not_packed(self):
-        signature = bytes.fromhex("bd04effe")  # VS_FIXEDFILEINFO begins with it
-        damages = {
-            "fixed": lambda d: d.replace(signature + bytes.fromhex("00000100 00000100"),
-                                         signature + bytes.fromhex("00000100 01000100"), 1),
-            "string": lambda d: d.replace("1, 00, 00, 0".encode("utf-16-le"),
-                                          "1, 00, 01, 0".encode("utf-16-le"), 1),
-        }
-        for kind, damage in damages.items():
+        version = header_version()
+        major, minor, build, revision = version
+        # VS_FIXEDFILEINFO: its signature, its structure version, the file version.
+        fixed = struct.pack("<III", 0xFEEF04BD, 0x10000, major << 16 | minor)
+        text = version_text(version)
+        utf16 = lambda t: t.encode("utf-16-le")
+        wrong = f"not {dotted(version)} as in resources/version.h"
+        dravik = built("Dravik.dll")
+        damages = [  # what Dravik.dll says, what the damaged one says instead, the refusal
+            ("fixed", fixed + struct.pack("<I", build << 16 | revision),
+             fixed + struct.pack("<I", build << 16 | (revision ^ 1)), wrong),
+            ("string", utf16(text), utf16(text[:-1] + ("1" if text[-1] != "1" else "2")), wrong),
+            # The same numbers spelt another way: "1,000,000,0".
+            ("string's form", utf16(text), utf16(text.replace(", ", ",0")), wrong),
+            ("no library", dravik, dravik[:64], "Dravik.dll is not a Windows library"),
+        ]
+        for kind, said, instead, refusal in damages:
             with self.subTest(kind), tempfile.TemporaryDirectory() as folder:
                 for name in LIBRARIES:
                     shutil.copy(os.path.join(DIST, name), folder)
                 path = os.path.join(folder, "Dravik.dll")
-                damaged = damage(read(path))
+                damaged = read(path).replace(said, instead, 1)
                 self.assertNotEqual(damaged, read(path), "the test damaged nothing")
                 with open(path, "wb") as f:
                     f.write(damaged)
                 done = release(folder)
                 self.assertNotEqual(done.returncode, 0, done.stdout)
+                self.assertEqual(done.stderr.count("\n"), 1, done.stderr)
                 self.assertIn("Dravik.dll", done.stderr)
-                self.assertIn("is not 1.0.0.0", done.stderr)
+                self.assertIn(refusal, done.stderr)
                 self.assertEqual(sorted(os.listdir(folder)), sorted(LIBRARIES))
 
 
-class Reproducible(unittest.TestCase):
-    def test_same_commit_in_another_folder_gives_the_same_archive_and_sums(self):
-        with tempfile.TemporaryDirectory(prefix="release-copy-") as top:
-            # Another name, another depth, and a space.
-            copy = os.path.join(top, "a copy", "of the", "plug-ins")
-            listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
-            self.assertEqual(listed.returncode, 0, "the copy is made of the files git tracks, "
-                             f"and git cannot list them: {listed.stderr.decode()}")
-            tracked = listed.stdout.decode().split("\0")
-            for name in filter(None, tracked):
-                os.makedirs(os.path.dirname(os.path.join(copy, name)), exist_ok=True)
-                shutil.copy(os.path.join(ROOT, name), os.path.join(copy, name))
-            env = environment()
-            # Only the two libraries are built; release.sh keeps this setting.
-            subprocess.run(["cmake", "--preset", "default", "-DBUILD_TESTING=OFF"], cwd=copy,
-                           env=env, check=True, capture_output=True)
-            there = subprocess.run(["./release.sh"], cwd=copy, env=env, capture_output=True,
-                                   text=True)
-            self.assertEqual(there.returncode, 0, there.stdout + there.stderr)
+class FailedWrite(unittest.TestCase):
+    """A release of changed libraries that fails while its files are written
+    or put in place leaves the previous archive and sums as they were,
+    together, and says what failed in one line."""
 
-            here = os.path.join(top, "here")
-            os.mkdir(here)
-            done = release(here)
-            self.assertEqual(done.returncode, 0, done.stderr)
-            theirs = os.path.join(copy, "dist")
-            for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
-                self.assertEqual(read(os.path.join(theirs, name)), read(os.path.join(here, name)),
-                                 f"{name} differs between the two folders")
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="release-failing-")
+        self.addCleanup(shutil.rmtree, self.folder)
+        first = release(self.folder)
+        self.assertEqual(first.returncode, 0, first.stderr)
+        self.archive = os.path.basename(archive_in(self.folder))
+        path = os.path.join(self.folder, "Pellor.dll")
+        changed = read(path).replace(b"This program", b"this program", 1)
+        self.assertNotEqual(changed, read(path))
+        with open(path, "wb") as f:  # so the next archive differs
+            f.write(changed)
+
+    def assert_unchanged(self, previous, status, said):
+        self.assertNotEqual(status, 0, said)
+        self.assertEqual(len(said.splitlines()), 1, said)
+        self.assertNotIn("Traceback", said)
+        self.assertIn("as they were", said)
+        self.assertEqual(contents(self.folder), previous)
+
+    def test_target_that_is_a_folder(self):
+        for blocked in ["SHA256SUMS", self.archive]:
+            with self.subTest(blocked):
+                path = os.path.join(self.folder, blocked)
+                os.rename(path, path + ".moved")
+                os.makedirs(os.path.join(path, "inside"))
+                previous = contents(self.folder)
+                done = release(self.folder)
+                self.assert_unchanged(previous, done.returncode, done.stderr)
+                self.assertIn(f"could not put {blocked} in place", done.stderr)
+                shutil.rmtree(path)
+                os.rename(path + ".moved", path)
+
+    def test_interrupt_between_putting_the_archive_and_the_sums_in_place(self):
+        previous = contents(self.folder)
+        real, calls = os.replace, []
+
+        def interrupted_second(source, target):
+            calls.append(target)
+            if len(calls) == 2:
+                raise KeyboardInterrupt
+            real(source, target)
+
+        said = io.StringIO()
+        with unittest.mock.patch.object(os, "replace", interrupted_second), \
+                unittest.mock.patch.object(sys, "argv", ["release.py", "--dist", self.folder]), \
+                unittest.mock.patch.dict(os.environ, environment(), clear=True), \
+                contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(said):
+            try:
+                status = release_py.main()
+            except KeyboardInterrupt:
+                status = "the interrupt escaped"
+        self.assertEqual(calls[:2], [os.path.join(self.folder, self.archive),
+                                     os.path.join(self.folder, "SHA256SUMS")])
+        self.assert_unchanged(previous, status, said.getvalue())
+        self.assertIn("(interrupted)", said.getvalue())
+
+
+class FreshCopy(unittest.TestCase):
+    """The files git tracks, copied to another name, another depth and a
+    path with spaces, and released there with ./release.sh."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.top = tempfile.mkdtemp(prefix="release-copy-")
+        cls.addClassCleanup(shutil.rmtree, cls.top)
+        cls.copy = os.path.join(cls.top, "a copy", "of the", "plug-ins")
+        listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True)
+        assert listed.returncode == 0, ("the copy is made of the files git tracks, and git "
+                                        f"cannot list them: {listed.stderr.decode()}")
+        for name in filter(None, listed.stdout.decode().split("\0")):
+            os.makedirs(os.path.dirname(os.path.join(cls.copy, name)), exist_ok=True)
+            shutil.copy(os.path.join(ROOT, name), os.path.join(cls.copy, name))
+        # Only the two libraries are built; release.sh keeps this setting.
+        subprocess.run(["cmake", "--preset", "default", "-DBUILD_TESTING=OFF"], cwd=cls.copy,
+                       env=environment(), check=True, capture_output=True)
+        cls.first = cls.release_sh()
+        cls.dist = os.path.join(cls.copy, "dist")
+        cls.released = contents(cls.dist)  # before any test changes the copy
+
+    @classmethod
+    def release_sh(cls):
+        return subprocess.run(["./release.sh"], cwd=cls.copy, env=environment(),
+                              capture_output=True, text=True)
+
+    def test_same_commit_in_another_folder_gives_the_same_archive_and_sums(self):
+        self.assertEqual(self.first.returncode, 0, self.first.stdout + self.first.stderr)
+        here = os.path.join(self.top, "here")
+        os.mkdir(here)
+        done = release(here)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        for name in LIBRARIES + ["SHA256SUMS", os.path.basename(archive_in(here))]:
+            self.assertEqual(self.released[name], contents(here)[name],
+                             f"{name} differs between the two folders")
+
+    def test_new_version_is_one_line_and_an_incremental_build_ships_it(self):
+        self.assertEqual(self.first.returncode, 0, self.first.stdout + self.first.stderr)
+        header = os.path.join(self.copy, "resources", "version.h")
+        before = read(header).decode("ascii")
+        after = re.sub(r"(?m)^(#define PLUGIN_VERSION_NUMBERS ).*$", r"\g<1>1, 0, 1, 0", before)
+        self.assertEqual(len([a for a, b in zip(before.splitlines(), after.splitlines())
+                              if a != b]), 1, "not one line changed")
+        with open(header, "w", encoding="ascii") as f:
+            f.write(after)
+        # release.sh builds again, here incrementally: unless the version block
+        # depends on version.h, the libraries keep the old version and are refused.
+        done = self.release_sh()
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        archive = os.path.join(self.dist, "history-plugins-1.0.1.0-win32.zip")
+        listed = read(os.path.join(self.dist, "SHA256SUMS")).decode()
+        self.assertIn(f"  {os.path.basename(archive)}\n", listed)
+        with zipfile.ZipFile(archive) as z:
+            for name in LIBRARIES:
+                pe = pefile.PE(data=z.read(name))
+                fixed = pe.VS_FIXEDFILEINFO[0]
+                self.assertEqual([fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+                                  fixed.ProductVersionLS], [0x10000, 0x10000] * 2, name)
+                strings = [t.entries for f in pe.FileInfo[0] if f.Key == b"StringFileInfo"
+                           for t in f.StringTable][0]
+                self.assertEqual([strings[b"FileVersion"], strings[b"ProductVersion"]],
+                                 [b"1, 00, 01, 0"] * 2, name)
+
+
+# Stands in for a signing tool: records its arguments and the permissions of
+# each password file it is handed, then runs the real tool.
+RECORDING_TOOL = """#!/usr/bin/python3
+import json, os, sys
+handed = [a[len("file:"):] if a.startswith("file:") else a
+          for before, a in zip(sys.argv, sys.argv[1:])
+          if a.startswith("file:") or before == "-readpass"]
+with open({log!r}, "a") as f:
+    f.write(json.dumps({{"argv": sys.argv, "modes": [os.stat(p).st_mode & 0o777
+                                                    for p in handed]}}) + "\\n")
+os.execv({real!r}, [{real!r}] + sys.argv[1:])
+"""
 
 
 class SignedRelease(Released):
+    PASSWORD = "a passphrase with spaces"
+
     @classmethod
     def setUpClass(cls):
         cls.keys = tempfile.mkdtemp(prefix="release-keys-")
         cls.addClassCleanup(shutil.rmtree, cls.keys)
         cls.authority = signing_identity.Authority(cls.keys)
-        p12 = cls.authority.identity("signer", "a passphrase with spaces")
+        p12 = cls.authority.identity("signer", cls.PASSWORD)
+        tools, cls.tool_log = os.path.join(cls.keys, "tools"), os.path.join(cls.keys, "tools.log")
+        os.mkdir(tools)
+        for tool in ["openssl", "osslsigncode"]:
+            with open(os.path.join(tools, tool), "w") as f:
+                f.write(RECORDING_TOOL.format(log=cls.tool_log, real=shutil.which(tool)))
+            os.chmod(os.path.join(tools, tool), 0o755)
         with signing_identity.TimestampServer(cls.authority) as server:
             cls.signing = {"HISTORY_SIGN_PKCS12": p12,
                            "HISTORY_SIGN_PASSWORD_FILE": os.path.join(cls.keys, "signer.pass"),
-                           "HISTORY_SIGN_TIMESTAMP_URL": server.url}
+                           "HISTORY_SIGN_TIMESTAMP_URL": server.url,
+                           "PATH": tools + os.pathsep + os.environ["PATH"]}
             super().setUpClass()
         cls.timestamps = server.answered
+
+    def test_password_reaches_the_tools_only_through_a_mode_600_file(self):
+        with open(self.tool_log) as f:
+            calls = [json.loads(line) for line in f]
+        for call in calls:
+            self.assertFalse([a for a in call["argv"] if self.PASSWORD in a],
+                             f"the password on a command line: {call['argv']}")
+            self.assertEqual({oct(m) for m in call["modes"]} - {"0o600"}, set(),
+                             f"a password file others may read: {call['argv']}")
+        for tool in ["openssl", "osslsigncode"]:  # or the checks above prove nothing
+            self.assertTrue([c for c in calls if os.path.basename(c["argv"][0]) == tool
+                             and c["modes"]], f"{tool} was handed no password file")
 
     def verify(self, path):
         return subprocess.run(["osslsigncode", "verify", "-in", path, "-CAfile", self.authority.pem,

@@ -1,17 +1,18 @@
 #!/usr/bin/python3
 """Packs the built libraries into the release a Windows user downloads:
-DIST/history-plugins-VERSION-win32.zip (Pellor.dll, Dravik.dll and a guide,
-all at the root) and DIST/SHA256SUMS. The unsigned archive is reproducible
-byte for byte. Signs copies of both libraries (Authenticode, SHA-256) first
-when the environment names a code-signing certificate (release_signing.py):
+DIST/history-plugins-VERSION-win32.zip (Pellor.dll, Dravik.dll, a guide and
+the licence, all at the root) and DIST/SHA256SUMS. The unsigned archive is
+reproducible byte for byte. Signs copies of both libraries (Authenticode,
+SHA-256) first when the environment names a code-signing certificate
+(release_signing.py):
 
   HISTORY_SIGN_PKCS12          the PKCS#12 file (.p12 or .pfx)
   HISTORY_SIGN_PASSWORD_FILE   a file holding its password, or
   HISTORY_SIGN_PASSWORD        the password itself
   HISTORY_SIGN_TIMESTAMP_URL   an RFC 3161 timestamp server (optional)
 
-The password never appears on a command line. Whatever fails, nothing is
-half-written: the previous release in DIST stays as it was.
+The password never appears on a command line. Whatever is refused or fails,
+the previous archive and SHA256SUMS in DIST stay as they were, together.
   release.py [--dist DIR]"""
 
 import argparse
@@ -19,6 +20,7 @@ import hashlib
 import io
 import os
 import re
+import shutil
 import sys
 import tempfile
 import time
@@ -33,6 +35,9 @@ VERSION_HEADER = os.path.join(ROOT, "resources", "version.h")
 GUIDE = os.path.join(ROOT, "resources", "release-guide.txt")
 LIBRARIES = ["Pellor.dll", "Dravik.dll"]
 GUIDE_NAME = "README.txt"
+LICENSE = os.path.join(ROOT, "LICENSE")
+# With an extension and Windows line ends, so a double click opens it.
+LICENSE_NAME = "LICENSE.txt"
 
 # Fixed, so the same libraries always give the same archive bytes: the
 # earliest time a zip can hold, regular files readable by everyone.
@@ -57,38 +62,50 @@ def dotted(version):
     return ".".join(str(n) for n in version)
 
 
+def version_text(version):
+    """FileVersion and ProductVersion as the version block spells them:
+    "1, 00, 01, 0" for 1.0.1.0."""
+    major, minor, build, revision = version
+    return f"{major}, {minor:02d}, {build:02d}, {revision}"
+
+
 def library_versions(data):
-    """The versions a library's version block states: the fixed file and
-    product versions, and the FileVersion and ProductVersion strings."""
-    pe = pefile.PE(data=data)
+    """What a library's version block states: the fixed file and product
+    versions as numbers, the FileVersion and ProductVersion strings as text."""
+    try:
+        pe = pefile.PE(data=data)
+    except pefile.PEFormatError as e:
+        raise Refused(f"not a Windows library ({e.value})")
     if not hasattr(pe, "VS_FIXEDFILEINFO"):
         return {}
     fixed = pe.VS_FIXEDFILEINFO[0]
     split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
     found = {"fixed FileVersion": split(fixed.FileVersionMS, fixed.FileVersionLS),
-             "fixed ProductVersion": split(fixed.ProductVersionMS, fixed.ProductVersionLS)}
+             "fixed ProductVersion": split(fixed.ProductVersionMS, fixed.ProductVersionLS),
+             "FileVersion string": "", "ProductVersion string": ""}  # "" when missing
     for info in pe.FileInfo[0]:
         if info.Key != b"StringFileInfo":
             continue
         for table in info.StringTable:
             for key in (b"FileVersion", b"ProductVersion"):
-                text = table.entries.get(key, b"").decode("ascii", "replace")
-                numbers = [part.strip() for part in text.split(",")]
-                found[f"{key.decode()} string \"{text}\""] = (
-                    tuple(int(n) for n in numbers) if all(n.isdigit() for n in numbers) else text)
+                found[f"{key.decode()} string"] = table.entries.get(key, b"").decode(
+                    "ascii", "replace")
     return found
 
 
 def check_version(name, data, version):
-    found = library_versions(data)
+    try:
+        found = library_versions(data)
+    except Refused as e:
+        raise Refused(f"{name} is {e}")
     if not found:
         raise Refused(f"{name} carries no version block")
     for what, value in found.items():
-        if value != version:
-            mend = ("make PLUGIN_VERSION_TEXT say the same and rebuild" if "string" in what
-                    else "rebuild it (./release.sh does)")
-            raise Refused(f"{name}: its {what} is not {dotted(version)}, the version in "
-                          f"resources/version.h; {mend}")
+        wanted = version_text(version) if "string" in what else version
+        if value != wanted:
+            shown = f'"{value}"' if "string" in what else dotted(value)
+            raise Refused(f"{name}: its {what} is {shown}, not {dotted(version)} as in "
+                          f"resources/version.h; rebuild it (./release.sh does)")
 
 
 def guide(version, signer):
@@ -113,6 +130,14 @@ def guide(version, signer):
     return text.replace("\n", "\r\n").encode("utf-8")
 
 
+def crlf(path):
+    try:
+        with open(path, encoding="ascii") as f:
+            return f.read().replace("\n", "\r\n").encode("ascii")
+    except (OSError, UnicodeDecodeError) as e:
+        raise Refused(f"{path} cannot be read as ASCII text: {reason(e)}")
+
+
 def zip_bytes(members):
     """The archive of MEMBERS (name, bytes) in the order given, each at the
     root with the same time and permissions wherever it is built."""
@@ -131,25 +156,64 @@ def sums(files):
     return "".join(f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in files)
 
 
+class WriteFailed(Exception):
+    """The release could not be written or put in place."""
+
+
+def reason(error):
+    if isinstance(error, KeyboardInterrupt):
+        return "interrupted"
+    return error.strerror if isinstance(error, OSError) and error.strerror else repr(error)
+
+
 def replace_all(dist, outputs):
-    """Writes every output to a temporary file beside its target, then puts
-    them in place; a failure before that leaves DIST as it was."""
-    written = []
+    """Puts every output (name, bytes) in place in DIST, or none of them: the
+    archive and the sums that check it must never disagree. Each is written
+    to a private folder in DIST first; each file it replaces is kept there
+    as a second link until all are in place, and put back if any step fails."""
+    step = f"make a temporary folder in {dist}"
+    work, placed, kept = None, [], {}
     try:
+        work = tempfile.mkdtemp(dir=dist, prefix=".release-")
         for name, data in outputs:
-            fd, temporary = tempfile.mkstemp(dir=dist, prefix=f".{name}.")
-            written.append((temporary, os.path.join(dist, name)))
-            with os.fdopen(fd, "wb") as f:
+            step = f"write {name}"
+            with open(os.path.join(work, name), "wb") as f:
                 f.write(data)
                 f.flush()
                 os.fsync(f.fileno())
-            os.chmod(temporary, 0o644)
-        for temporary, target in written:
-            os.replace(temporary, target)
-    finally:
-        for temporary, _ in written:
-            if os.path.exists(temporary):
-                os.unlink(temporary)
+            os.chmod(os.path.join(work, name), 0o644)
+        os.mkdir(os.path.join(work, "previous"))
+        for name, _ in outputs:
+            target = os.path.join(dist, name)
+            if os.path.lexists(target) and not os.path.isdir(target):
+                step = f"keep the previous {name}"
+                kept[name] = os.path.join(work, "previous", name)
+                try:
+                    os.link(target, kept[name], follow_symlinks=False)
+                except OSError:  # a file system without hard links
+                    shutil.copy2(target, kept[name], follow_symlinks=False)
+            step = f"put {name} in place"
+            os.replace(os.path.join(work, name), target)
+            placed.append(name)
+    except (Exception, KeyboardInterrupt) as failure:
+        lost = []
+        for name in reversed(placed):
+            try:
+                if name in kept:
+                    os.replace(kept[name], os.path.join(dist, name))
+                else:
+                    os.unlink(os.path.join(dist, name))
+            except OSError as e:
+                lost.append(f"{name} could not be put back ({reason(e)})")
+        said = f"could not {step} in {dist} ({reason(failure)})"
+        if lost:  # the previous files that are left stay in WORK for the maintainer
+            raise WriteFailed(f"{said}, and {', '.join(lost)}: the previous files are in "
+                              f"{os.path.join(work, 'previous')}") from failure
+        if work:
+            shutil.rmtree(work, ignore_errors=True)
+        raise WriteFailed(f"{said}; the previous archive and SHA256SUMS are as they "
+                          f"were") from failure
+    shutil.rmtree(work, ignore_errors=True)
 
 
 def release(dist, environ, now):
@@ -176,7 +240,8 @@ def release(dist, environ, now):
               "HISTORY_SIGN_PKCS12 and its password to sign; see README.md, Releases).")
 
     archive_name = f"history-plugins-{dotted(version)}-win32.zip"
-    archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer))])
+    archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer)),
+                         (LICENSE_NAME, crlf(LICENSE))])
     listing = sums([(archive_name, archive), *libraries.items()])
     replace_all(dist, [(archive_name, archive), ("SHA256SUMS", listing.encode("ascii"))])
     shown = os.path.relpath(dist)
@@ -193,9 +258,11 @@ def main():
     try:
         release(args.dist, os.environ, time.time())
     except Refused as e:
+        print(f"release: {e}; nothing was written, the previous release, if any, is as it "
+              f"was", file=sys.stderr)
+        return 1
+    except WriteFailed as e:
         print(f"release: {e}", file=sys.stderr)
-        print("release: nothing was written; the previous release, if any, is as it was",
-              file=sys.stderr)
         return 1
     return 0
 
