@@ -1,12 +1,45 @@
 #include "editor/history_model.h"
 
+#include <vector>
+
 #include "editor/transcript.h"
 
 namespace {
 
+// The history as last saved or loaded, kept flat: taken at every save and
+// load, it costs one copy of the bytes instead of one string per entry.
+struct Snapshot {
+  std::string Bytes;
+  std::vector<size_t> Ends;  // where each entry ends in Bytes
+};
+
+Snapshot Take(const History &history) {
+  Snapshot s;
+  size_t total = 0;
+  for (const std::string &entry : history) total += entry.size();
+  s.Bytes.reserve(total);
+  s.Ends.reserve(history.size());
+  for (const std::string &entry : history) {
+    s.Bytes += entry;
+    s.Ends.push_back(s.Bytes.size());
+  }
+  return s;
+}
+
+bool Same(const Snapshot &s, const History &history) {
+  if (s.Ends.size() != history.size()) return false;
+  size_t start = 0;
+  for (size_t i = 0; i < history.size(); ++i) {
+    if (s.Bytes.compare(start, s.Ends[i] - start, history[i]) != 0)
+      return false;
+    start = s.Ends[i];
+  }
+  return true;
+}
+
 struct Model {
   History Entries;
-  History Saved;           // as last saved or loaded
+  Snapshot Saved;          // as last saved or loaded
   size_t QuotedBytes = 0;  // of every entry as the file quotes it
   std::string Status;
   void (*Listener)(const ModelChange &) = nullptr;
@@ -88,7 +121,7 @@ const std::string &StatusText() {
 }
 
 bool Unsaved() {
-  return State.Entries != State.Saved;
+  return !Same(State.Saved, State.Entries);
 }
 
 void SetStatus(const std::string &text) {
@@ -101,7 +134,7 @@ void SetStatus(const std::string &text) {
 
 void StartHistory(History entries) {
   State.QuotedBytes = QuotedBytesOf(entries);
-  State.Saved = entries;
+  State.Saved = Take(entries);
   State.Entries = std::move(entries);
   HistoryChanged(0);
 }
@@ -184,7 +217,7 @@ bool ReplaceHistory(History loaded, std::string &error) {
   // with two bytes: such a file can be read and still be too large to write.
   const size_t quoted = QuotedBytesOf(loaded);
   if (!Fits(loaded.size(), quoted, error)) return false;
-  State.Saved = loaded;
+  State.Saved = Take(loaded);
   State.Entries = std::move(loaded);
   State.QuotedBytes = quoted;
   HistoryChanged(State.Entries.size());
@@ -192,5 +225,5 @@ bool ReplaceHistory(History loaded, std::string &error) {
 }
 
 void MarkSaved() {
-  State.Saved = State.Entries;
+  State.Saved = Take(State.Entries);
 }

@@ -94,9 +94,14 @@ void ShowHistory(size_t select) {
 // it returns: a history loaded through a plug-in is on screen by then.
 void ModelChanged(const ModelChange &change) {
   if (!Ui.Window) return;
-  if (change.History) ShowHistory(change.Select);
-  if (change.Status) SetWindowTextA(Ui.Status, StatusText().c_str());
-  RedrawWindow(Ui.Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (change.History) {
+    ShowHistory(change.Select);
+    UpdateWindow(Ui.List);
+  }
+  if (change.Status) {
+    SetWindowTextA(Ui.Status, StatusText().c_str());
+    UpdateWindow(Ui.Status);
+  }
 }
 
 // One history row: line breaks shown as a pilcrow, a long entry cut short.
