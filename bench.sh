@@ -2,7 +2,7 @@
 # Measures what each plug-in library costs the editor that loads it, beside
 # the floor (an empty library with the same four exports) and the
 # conventional build of the same source, all in one run under Wine, and
-# prints the table the README shows. Exits 1 when a goal is not met.
+# prints the table docs/measurements.md shows. Exits 1 when a goal is not met.
 #   ./bench.sh            BENCH_ROUNDS=N changes the number of rounds
 #                         (300; from 1 to 2000, the host's fixed tables)
 set -euo pipefail

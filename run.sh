@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both plug-in libraries into dist/, shows what they carry, and runs
-# the stand-in editor with both: for a person when there is a display,
-# otherwise a scripted save-and-load round trip under a virtual display.
+# the stand-in editor with both: for a person when there is a display and
+# this kernel runs 32-bit programs; otherwise a scripted save-and-load round
+# trip under a virtual display (in the emulated guest where it must).
 #   ./run.sh [--host-version X.Y.Z]
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -4,8 +4,9 @@
 # (in the emulated guest where the kernel needs it). The editor times its
 # own services (--timings): from the plug-in's call until the file is
 # written, and until the loaded history is in the window and drawn; the file
-# dialog's own time is not counted. Prints the table the README shows and
-# exits 1 when a goal is not met or a save or load failed.
+# dialog's own time is not counted. Prints the table docs/measurements.md
+# shows and exits 1 when a goal is not met, a save or load failed, or the
+# editor did not end with 0.
 #   bench/history-speed.sh [ROUNDS]   (3 by default; the median is shown)
 set -euo pipefail
 cd "$(dirname "$0")/.."

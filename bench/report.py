@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Prints the benchmark's table from the samples bench/collect.sh wrote:
 each library's size, imports, medians, and its ratios to each reference,
-pair by pair, as Markdown for the README.
+pair by pair, as Markdown for docs/measurements.md.
   report.py SAMPLES DIST_DIR BENCH_DIR"""
 
 import datetime

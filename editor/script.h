@@ -1,6 +1,6 @@
 // Scripted runs: steps separated by ";" that do what a person does in the
 // window, answer the real dialogs through the autopilot, and print what
-// happened to the transcript. The steps are listed in the README.
+// happened to the transcript. The steps are listed in docs/editor.md.
 #pragma once
 
 #include <string>

@@ -1,5 +1,5 @@
 // One line of the reliability report, printed by the tests that measure
-// something: tools/reliability.sh gathers these lines into the README's
+// something: tools/reliability.sh gathers these lines into the docs'
 // table, so every test prints them in this one form.
 #pragma once
 

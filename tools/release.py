@@ -237,7 +237,7 @@ def release(dist, environ, now):
             check_version(f"the signed {name}", data, version)
     else:
         print("Unsigned release: no code-signing certificate was given (set "
-              "HISTORY_SIGN_PKCS12 and its password to sign; see README.md, Releases).")
+              "HISTORY_SIGN_PKCS12 and its password to sign; see docs/release.md).")
 
     archive_name = f"history-plugins-{dotted(version)}-win32.zip"
     archive = zip_bytes([*libraries.items(), (GUIDE_NAME, guide(version, signer)),

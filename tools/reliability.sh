@@ -2,7 +2,7 @@
 # Builds everything, runs the reliability checks (hostile hosts, long runs,
 # paths through the real dialog, the history store, a bounded fuzz run of
 # its reader, the shipped files' hardening) and prints what was tried and
-# measured as the Markdown table the README shows.
+# measured as the Markdown table docs/measurements.md shows.
 #   tools/reliability.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Pictures for the README, taken under a virtual display: the stand-in
+# Pictures for the documentation, taken under a virtual display: the stand-in
 # editor with its Plug-ins menu open, the save dialog, and the box that
 # refuses an editor too old. The editor pictures its own screen (BMP); they
 # are written to docs/ as PNG.
