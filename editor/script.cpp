@@ -189,10 +189,26 @@ void Show() {
   Say("statement box: " + QuoteEntry(StatementText()));
 }
 
+// Windows ends the session while the editor is busy: a plug-in's command
+// runs, or its own question is up (either disables the window). The editor
+// must refuse to end rather than ask again or start "Save history" inside.
+void CALLBACK LogOffWhileBusy(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+  if (!CommandRunning() && IsWindowEnabled(MainWindow())) return;
+  KillTimer(nullptr, timer);
+  const bool agreed = SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0);
+  SayLiteral(agreed ? "log-off while busy: the editor agreed to end"
+                    : "log-off while busy: the editor refused to end");
+}
+
 // Steps that only a test build offers: faults no person could cause.
 bool FaultStep(const std::string &step) {
   if (StartsWith(step, "throw-in ")) return ThrowNextTimeIn(step.substr(9));
-  if (step != "hide-title-bar" || !TakesFaults()) return false;
+  if (!TakesFaults()) return false;
+  if (step == "log-off-while-busy") {
+    SetTimer(nullptr, 0, 50, LogOffWhileBusy);
+    return true;
+  }
+  if (step != "hide-title-bar") return false;
   HWND w = MainWindow();
   SetWindowLongA(w, GWL_STYLE, GetWindowLongA(w, GWL_STYLE) & ~WS_CAPTION);
   SetWindowPos(w, nullptr, 0, 0, 0, 0,

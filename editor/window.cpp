@@ -231,8 +231,12 @@ bool MayClose() {
     return false;
   }
   if (!Unsaved()) return true;
+  static bool asking = false;  // Windows may end the session meanwhile
+  if (asking) return false;
+  asking = true;
   const int answer = MessageBoxA(Ui.Window, CloseQuestion, Title,
                                  MB_YESNOCANCEL | MB_ICONQUESTION);
+  asking = false;
   if (answer == IDNO) return true;
   if (answer != IDYES) {
     SetStatus("Not closed: the history is still here, not saved");

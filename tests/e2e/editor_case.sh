@@ -265,10 +265,10 @@ PY
     # A service that throws (as when memory runs out) fails in the status
     # line and returns 0 to the plug-in, and the editor goes on; a window
     # whose title bar is not drawn is not pictured.
-    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
+    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; log-off-while-busy; save $W\\during.ini; delete 1; log-off-while-busy; close cancel; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
     expect "status: History not saved: not enough memory"
     expect "status: History not loaded: not enough memory"
-    same "results handed back to the plug-ins" "0 0" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
+    same "results handed back to the plug-ins" "0 0 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
     [ "$(shown 1 | grep -ac '^entry ')" -eq 5 ] || { echo "history changed"; failures=$((failures + 1)); }
     [ ! -e "$work/thrown.ini" ] || { echo "thrown.ini written"; failures=$((failures + 1)); }
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
@@ -278,6 +278,15 @@ PY
     # So does a scripted step, and the script goes on.
     expect "error: the step failed: not enough memory"
     refuse "history entry 8"
+    # Windows ending the session while a plug-in's dialog or the close
+    # question is up: refused, with no second question and no second
+    # "Save history" started inside the first.
+    [ "$(grep -acxF 'log-off while busy: the editor refused to end' "$log")" -eq 2 ] ||
+      { echo "MISSING: two log-offs refused while busy"; failures=$((failures + 1)); }
+    expect "status: Not closed: a plug-in's command is still running"
+    refuse "dialog asked:"
+    expect "service: ExportHistory(\"$W\\during.ini\")"
+    [ "$(grep -ac '^question: ' "$log")" -eq 1 ] || { echo "not one question asked"; failures=$((failures + 1)); }
     expect "snapshot: \"$W\\framed.bmp\""
     expect_re '^error: no picture of the menu: the picture shows no title bar'
     [ -f "$work/framed.bmp" ] && [ ! -e "$work/bare.bmp" ] ||
