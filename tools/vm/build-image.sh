@@ -33,8 +33,10 @@ mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2
 [ -n "$mirror" ] || { echo "no Debian mirror configured in /etc/apt" >&2; exit 1; }
 
 echo "Building the 32-bit test guest in $dir (once; a few minutes)"
-root="$dir/root"
-as_root rm -rf "$root" "$dir/root.img"
+# debootstrap resolves only part of the system into a folder whose path
+# holds a space, so the tree is made where no path does.
+root=$(mktemp -d /var/tmp/history-guest-root.XXXXXX)
+as_root rm -rf "$dir/root" "$dir/root.img"
 as_root debootstrap --variant=minbase bookworm "$root" "$mirror" >"$dir/debootstrap.log" 2>&1
 as_root tee "$root/etc/apt/sources.list" >/dev/null <<SOURCES
 deb $mirror bookworm main
