@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,7 @@
 #include "editor/plugin_commands.h"
 #include "editor/script.h"
 #include "editor/services.h"
+#include "editor/thrown.h"
 #include "editor/transcript.h"
 #include "editor/window.h"
 
@@ -101,11 +101,8 @@ int main(int argc, char **argv) {
   OpenTranscript();
   try {
     return Run(argc, argv);
-  } catch (const std::bad_alloc &) {
-    SayLiteral("error: the editor ran out of memory and ends");
-  } catch (const std::exception &e) {
-    SayLiteral("error: the editor ends on an unexpected error:");
-    SayLiteral(e.what());
+  } catch (...) {
+    std::fprintf(stderr, "The editor ends: %s\n", ThrownReason());
   }
   return 3;
 }

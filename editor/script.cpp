@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <new>
+#include <cstdio>
 
 #include "editor/autopilot.h"
 #include "editor/history_model.h"
@@ -11,6 +11,7 @@
 #include "editor/plugin_commands.h"
 #include "editor/script_text.h"
 #include "editor/test_faults.h"
+#include "editor/thrown.h"
 #include "editor/transcript.h"
 #include "editor/window.h"
 
@@ -285,13 +286,11 @@ bool Step(const std::string &step) {
 bool GuardedStep(const std::string &step) noexcept {
   try {
     return Step(step);
-  } catch (const std::bad_alloc &) {
-    SayLiteral("error: the step failed: not enough memory");
-  } catch (const std::exception &e) {
-    SayLiteral("error: the step failed:");
-    SayLiteral(e.what());
   } catch (...) {
-    SayLiteral("error: the step failed");
+    char line[256];
+    std::snprintf(line, sizeof line, "error: the step failed: %s",
+                  ThrownReason());
+    SayLiteral(line);
   }
   return true;
 }

@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <new>
 #include <string>
 
 #include "editor/history_model.h"
 #include "editor/history_store.h"
 #include "editor/test_faults.h"
+#include "editor/thrown.h"
 #include "editor/transcript.h"
 
 namespace {
@@ -93,12 +93,8 @@ int Guarded(int (*work)(const char *), const char *path,
             const char *failed) noexcept {
   try {
     return work(path);
-  } catch (const std::bad_alloc &) {
-    return Failed(failed, "not enough memory");
-  } catch (const std::exception &e) {
-    return Failed(failed, e.what());
   } catch (...) {
-    return Failed(failed, "an unexpected error");
+    return Failed(failed, ThrownReason());
   }
 }
 

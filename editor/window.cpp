@@ -1,12 +1,12 @@
 #include "editor/window.h"
 
 #include <algorithm>
-#include <new>
 
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
 #include "editor/test_faults.h"
+#include "editor/thrown.h"
 
 namespace {
 
@@ -383,12 +383,8 @@ LRESULT Failed(UINT msg, const char *why) noexcept {
 LRESULT CALLBACK WindowProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) noexcept {
   try {
     return Handle(w, msg, wp, lp);
-  } catch (const std::bad_alloc &) {
-    return Failed(msg, "not enough memory");
-  } catch (const std::exception &e) {
-    return Failed(msg, e.what());
   } catch (...) {
-    return Failed(msg, "an unexpected error");
+    return Failed(msg, ThrownReason());
   }
 }
 
