@@ -31,7 +31,7 @@ if [ "${1:-}" = --take ]; then  # under Wine, with a display: BUILD DIST OUT ROU
   for n in $sizes; do
     echo "file: $n entries, $(stat -c %s "$out/h$n.ini" 2>/dev/null || echo 0) bytes" >>"$out/transcript.txt"
   done
-  where="on this machine"
+  where="Wine running natively"
   [ -n "${HISTORY_GUEST:-}" ] && where="in the emulated guest (qemu software emulation)"
   echo "machine: $(uname -m), $(nproc) cores, $(wine --version), $where" >>"$out/transcript.txt"
   exit "$status"
