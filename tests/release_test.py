@@ -333,7 +333,12 @@ class FreshCopy(unittest.TestCase):
         self.assertEqual(self.first.returncode, 0, self.first.stdout + self.first.stderr)
         header = os.path.join(self.copy, "resources", "version.h")
         before = read(header).decode("ascii")
-        after = re.sub(r"(?m)^(#define PLUGIN_VERSION_NUMBERS ).*$", r"\g<1>1, 0, 1, 0", before)
+        # The next build number, whatever the version is today: 1.0.0.0 gives
+        # 1.0.1.0, whose texts read "1, 00, 01, 0".
+        major, minor, build, revision = header_version(header)
+        bumped = (major, minor, build + 1, revision)
+        after = re.sub(r"(?m)^(#define PLUGIN_VERSION_NUMBERS ).*$",
+                       r"\g<1>" + ", ".join(map(str, bumped)), before)
         self.assertEqual(len([a for a, b in zip(before.splitlines(), after.splitlines())
                               if a != b]), 1, "not one line changed")
         with open(header, "w", encoding="ascii") as f:
@@ -342,7 +347,7 @@ class FreshCopy(unittest.TestCase):
         # depends on version.h, the libraries keep the old version and are refused.
         done = self.release_sh()
         self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
-        archive = os.path.join(self.dist, "history-plugins-1.0.1.0-win32.zip")
+        archive = os.path.join(self.dist, f"history-plugins-{dotted(bumped)}-win32.zip")
         listed = read(os.path.join(self.dist, "SHA256SUMS")).decode()
         self.assertIn(f"  {os.path.basename(archive)}\n", listed)
         with zipfile.ZipFile(archive) as z:
@@ -350,11 +355,13 @@ class FreshCopy(unittest.TestCase):
                 pe = pefile.PE(data=z.read(name))
                 fixed = pe.VS_FIXEDFILEINFO[0]
                 self.assertEqual([fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
-                                  fixed.ProductVersionLS], [0x10000, 0x10000] * 2, name)
+                                  fixed.ProductVersionLS],
+                                 [major << 16 | minor, (build + 1) << 16 | revision] * 2, name)
                 strings = [t.entries for f in pe.FileInfo[0] if f.Key == b"StringFileInfo"
                            for t in f.StringTable][0]
+                text = f"{major}, {minor:02d}, {build + 1:02d}, {revision}".encode()
                 self.assertEqual([strings[b"FileVersion"], strings[b"ProductVersion"]],
-                                 [b"1, 00, 01, 0"] * 2, name)
+                                 [text] * 2, name)
 
 
 # Stands in for a signing tool: records its arguments and the permissions of
