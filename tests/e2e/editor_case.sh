@@ -236,8 +236,10 @@ PY
     # No console window for a person; a shell still reads the transcript.
     /usr/bin/python3 -c 'import pefile, sys; s = pefile.PE(sys.argv[1], fast_load=True).OPTIONAL_HEADER.Subsystem; print("subsystem", s); sys.exit(s != 2)' "$editor" ||
       { echo "the editor is not built for the windows subsystem"; failures=$((failures + 1)); }
-    "$wine_run" "$editor" --script quit "$dist/Pellor.dll" "$dist/Dravik.dll" 2>&1 | cat >"$log"
+    { "$wine_run" "$editor" --script quit "$dist/Pellor.dll" "$dist/Dravik.dll" 2>&1
+      echo $? >"$work/status"; } | cat >"$log"
     cat "$log"
+    [ "$(cat "$work/status")" -eq 0 ] || { echo "FAILED: the editor ended with status $(cat "$work/status"), not 0"; failures=$((failures + 1)); }
     expect "editor version 1.51.22, ANSI code page $(grep -ao 'code page [0-9]*' "$log" | cut -d' ' -f3)"
     expect "step: quit"
     ;;
