@@ -84,8 +84,7 @@ void ExpectNoGrowth(const std::string &what, int runs, const Usage &before,
       after.GdiObjects,
       before.UserObjects + before.GdiObjects == 0 ? " (not counted here)" : "",
       before.Private / 1024, after.Private / 1024, wrong);
-  Report("long run", what.c_str(), runs, !grown.empty() || wrong != 0,
-         figures);
+  Report("long run", what.c_str(), runs, !grown.empty() || wrong != 0, figures);
 }
 
 // The row a reader of the table sees for a long run that went wrong.
