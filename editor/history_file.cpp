@@ -6,7 +6,8 @@ namespace {
 
 constexpr std::string_view Header = "[History]";
 
-// Bytes of Escape's output for one byte of an entry.
+// Bytes of Escape's output for one byte of an entry: which bytes it escapes
+// is decided here alone.
 size_t EscapedSize(unsigned char c) {
   if (c == '\\' || c == '"' || c == '\n' || c == '\r' || c == '\t') return 2;
   return c < 0x20 || c == 0x7F ? 4 : 1;
@@ -33,7 +34,7 @@ void Escape(std::string &out, std::string_view entry) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20 || c == 0x7F) {
+        if (EscapedSize(c) == 4) {
           out += "\\x";
           out += Hex[c >> 4];
           out += Hex[c & 15];

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 History Awkward() {
@@ -29,6 +31,22 @@ TEST(HistoryFile, EveryEntryRoundTripsExactly) {
   ASSERT_EQ(restored.size(), original.size());
   for (size_t i = 0; i < original.size(); ++i) {
     EXPECT_EQ(restored[i], original[i]) << "entry " << i + 1;
+  }
+}
+
+// The editor refuses a history whose file would be too large without
+// writing it: the size it works out must be what the writer writes, also
+// where the entry numbers gain a digit.
+TEST(HistoryFile, FormattedSizeIsWhatTheWriterWrites) {
+  const History awkward = Awkward();  // every kind of escape among them
+  for (size_t entries : {0, 1, 9, 10, 99, 100, 999, 1000, 10000, 100000}) {
+    History history(entries, "x");
+    std::copy_n(awkward.begin(), std::min(entries, awkward.size()),
+                history.begin());
+    size_t quoted = 0;
+    for (const std::string &entry : history) quoted += QuotedSize(entry);
+    EXPECT_EQ(FormattedSize(entries, quoted), FormatHistory(history).size())
+        << entries << " entries";
   }
 }
 
