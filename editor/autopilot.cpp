@@ -87,7 +87,7 @@ void CALLBACK Guarded(HWND, UINT, UINT_PTR, DWORD) noexcept {
   try {
     Tick();
   } catch (...) {
-    std::fputs("autopilot failed: out of memory in its timer\n", stderr);
+    std::fputs("autopilot failed: its timer threw\n", stderr);
   }
 }
 

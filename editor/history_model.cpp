@@ -1,5 +1,6 @@
 #include "editor/history_model.h"
 
+#include <iterator>
 #include <vector>
 
 #include "editor/transcript.h"
@@ -106,6 +107,14 @@ std::string Generated(size_t number) {
   return "SELECT " + std::to_string(number) + " FROM t;";
 }
 
+// A whole history, as saved: the one the editor starts with or one loaded.
+void Adopt(History entries, size_t quotedBytes, size_t select) {
+  State.Saved = Take(entries);
+  State.Entries = std::move(entries);
+  State.QuotedBytes = quotedBytes;
+  HistoryChanged(select);
+}
+
 }  // namespace
 
 void SetModelListener(void (*listener)(const ModelChange &)) {
@@ -133,10 +142,8 @@ void SetStatus(const std::string &text) {
 }
 
 void StartHistory(History entries) {
-  State.QuotedBytes = QuotedBytesOf(entries);
-  State.Saved = Take(entries);
-  State.Entries = std::move(entries);
-  HistoryChanged(0);
+  const size_t quoted = QuotedBytesOf(entries);
+  Adopt(std::move(entries), quoted, 0);
 }
 
 bool RunStatement(const std::string &statement) {
@@ -194,19 +201,23 @@ void ClearHistory() {
 
 void FillHistory(size_t count) {
   const size_t first = State.Entries.size();
+  History added;
   size_t quoted = 0;
-  if (count <= MaxHistoryEntries) {
-    for (size_t i = 1; i <= count; ++i)
-      quoted += QuotedSize(Generated(first + i));
+  if (count <= MaxHistoryEntries) {  // a larger fill never fits: none made
+    added.reserve(count);
+    for (size_t i = 1; i <= count; ++i) {
+      added.push_back(Generated(first + i));
+      quoted += QuotedSize(added.back());
+    }
   }
   std::string why;
   if (!Fits(first + count, State.QuotedBytes + quoted, why)) {
     SetStatus("Not filled: " + why);
     return;
   }
-  State.Entries.reserve(first + count);
-  for (size_t i = 1; i <= count; ++i)
-    State.Entries.push_back(Generated(first + i));
+  State.Entries.insert(State.Entries.end(),
+                       std::make_move_iterator(added.begin()),
+                       std::make_move_iterator(added.end()));
   State.QuotedBytes += quoted;
   HistoryChanged(0);
   SetStatus("Added " + std::to_string(count) + " generated statements");
@@ -217,10 +228,8 @@ bool ReplaceHistory(History loaded, std::string &error) {
   // with two bytes: such a file can be read and still be too large to write.
   const size_t quoted = QuotedBytesOf(loaded);
   if (!Fits(loaded.size(), quoted, error)) return false;
-  State.Saved = Take(loaded);
-  State.Entries = std::move(loaded);
-  State.QuotedBytes = quoted;
-  HistoryChanged(State.Entries.size());
+  const size_t last = loaded.size();
+  Adopt(std::move(loaded), quoted, last);
   return true;
 }
 

@@ -40,6 +40,15 @@ bool StartsWith(const std::string &s, const char *prefix) {
   return s.rfind(prefix, 0) == 0;
 }
 
+// A step that is `word` alone or `word` and what follows a space; `rest`
+// is then what follows.
+bool Called(const std::string &step, const std::string &word,
+            std::string &rest) {
+  if (step != word && !StartsWith(step, (word + " ").c_str())) return false;
+  rest = step.substr(std::min(step.size(), word.size() + 1));
+  return true;
+}
+
 // A positive number, digits only.
 bool Number(const std::string &text, size_t &n) {
   if (text.empty() || text.size() > 9 ||
@@ -222,7 +231,7 @@ bool Step(const std::string &step) {
   Say("step: " + step);
   if (step == "quit") return false;
   MaybeThrowIn("step");
-  std::string text, error;
+  std::string text, error, rest;
   size_t n = 0;
   DialogPlan plan;
   CloseAnswer closing;
@@ -230,8 +239,8 @@ bool Step(const std::string &step) {
     ClearHistory();
   } else if (step == "show") {
     Show();
-  } else if (step == "run" || StartsWith(step, "run ")) {
-    if (!UnescapeText(step.substr(step.size() > 3 ? 4 : 3), text, error)) {
+  } else if (Called(step, "run", rest)) {
+    if (!UnescapeText(rest, text, error)) {
       Say("error: " + error);
     } else {
       SetStatementText(text);
@@ -251,10 +260,8 @@ bool Step(const std::string &step) {
     }
   } else if (StartsWith(step, "keys ")) {
     KeysStep(step.substr(5));
-  } else if (StartsWith(step, "answer close") &&
-             (step.size() == 12 || step[12] == ' ') &&
-             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 13)),
-                           closing)) {
+  } else if (Called(step, "answer close", rest) &&
+             CloseAnswerOf(rest, closing)) {
     Answer = PendingAnswer{};
     Answer.Close = true;
     Answer.Closing = closing;
@@ -262,13 +269,9 @@ bool Step(const std::string &step) {
     Answer = PendingAnswer{};
     Answer.Dialog = true;
     Answer.Plan = plan;
-  } else if ((step == "close" || StartsWith(step, "close ")) &&
-             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 6)),
-                           closing)) {
+  } else if (Called(step, "close", rest) && CloseAnswerOf(rest, closing)) {
     CloseStep(closing, false);
-  } else if ((step == "log-off" || StartsWith(step, "log-off ")) &&
-             CloseAnswerOf(step.substr(std::min<size_t>(step.size(), 8)),
-                           closing)) {
+  } else if (Called(step, "log-off", rest) && CloseAnswerOf(rest, closing)) {
     CloseStep(closing, true);
   } else if (StartsWith(step, "snap-menu ")) {
     error = SnapMenu(MainWindow(), PluginsMnemonic, step.substr(10));
