@@ -1,6 +1,5 @@
 #include "editor/plugin_commands.h"
 
-#include "editor/autopilot.h"
 #include "editor/history_model.h"
 #include "editor/services.h"
 #include "editor/transcript.h"
@@ -11,6 +10,8 @@ constexpr int FirstPluginCommand = 100;
 
 std::vector<LoadedPlugin> Plugins;
 bool Running = false;
+void (*BeforeInstall)() = nullptr;
+void (*AfterInstall)() = nullptr;
 
 // One command at a time: a library's entry points must never run twice at
 // once, and a close asked for meanwhile must not start "Save history" again.
@@ -35,25 +36,20 @@ LoadedPlugin *Offering(const std::string &caption) {
 
 }  // namespace
 
+void WatchInstalls(void (*before)(), void (*after)()) {
+  BeforeInstall = before;
+  AfterInstall = after;
+}
+
 void LoadPlugins(const std::vector<std::string> &paths,
-                 const HostVersion &version, HWND owner, bool scripted,
-                 std::string snapBox) {
+                 const HostVersion &version, HWND owner) {
   std::string refused;
   for (const std::string &path : paths) {
     LoadedPlugin p;
     std::string error;
-    if (scripted) ArmMessageBoxes(snapBox);
+    if (BeforeInstall) BeforeInstall();
     const bool loaded = LoadPlugin(path, version, owner, &Services, p, error);
-    if (scripted) {
-      for (const MessageBoxSeen &box : FinishMessageBoxes()) {
-        Say("message box: caption " + Quote(box.Caption) + ", text " +
-            Quote(box.Text) + (box.Owned ? ", owned" : ", no owner"));
-        if (!box.Snapshot.empty()) Say("snapshot: " + Quote(box.Snapshot));
-        if (!box.SnapFailure.empty())
-          Say("error: no picture of the box: " + box.SnapFailure);
-        snapBox.clear();  // pictured, or tried: only the first box
-      }
-    }
+    if (AfterInstall) AfterInstall();
     if (!loaded) {
       SetStatus(error);
       continue;

@@ -10,12 +10,12 @@
 #include "editor/plugin_host.h"
 
 // Loads and installs each library with this editor version, their dialogs
-// owned by `owner`. In scripted runs the message boxes they show are read
-// into the transcript and dismissed, the first pictured into `snapBox` when
-// it is given.
+// owned by `owner`.
 void LoadPlugins(const std::vector<std::string> &paths,
-                 const HostVersion &version, HWND owner, bool scripted,
-                 std::string snapBox);
+                 const HostVersion &version, HWND owner);
+// Called around each library's install, for whoever drives the editor: a
+// scripted run reads the message boxes a library shows then.
+void WatchInstalls(void (*before)(), void (*after)());
 
 struct PluginCommand {
   int Id;  // the menu command that runs it

@@ -7,7 +7,7 @@
 
 #include "editor/history_model.h"
 #include "editor/history_store.h"
-#include "editor/test_faults.h"
+#include "editor/fault_points.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"
 
@@ -35,7 +35,7 @@ std::string CountOf(size_t n) {
 
 int SaveToFile(const char *path) {
   Say("service: ExportHistory(" + Quote(path) + ")");
-  MaybeThrowIn("ExportHistory");
+  FaultPoint("ExportHistory");
   const double start = NowMs();
   std::string error;
   if (!SaveHistoryFile(path, Entries(), error)) {
@@ -55,7 +55,7 @@ int SaveToFile(const char *path) {
 
 int LoadFromFile(const char *path) {
   Say("service: ImportHistory(" + Quote(path) + ")");
-  MaybeThrowIn("ImportHistory");
+  FaultPoint("ImportHistory");
   const double start = NowMs();
   std::string error;
   History loaded;

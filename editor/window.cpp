@@ -5,7 +5,7 @@
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
-#include "editor/test_faults.h"
+#include "editor/fault_points.h"
 #include "editor/thrown.h"
 
 namespace {
@@ -134,7 +134,7 @@ void DrawRow(const DRAWITEMSTRUCT &d) {
   FillRect(d.hDC, &d.rcItem,
            GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
   if (d.itemID < Entries().size()) {
-    MaybeThrowIn("draw");
+    FaultPoint("draw");
     HGDIOBJ old = SelectObject(d.hDC, Font());
     SetBkMode(d.hDC, TRANSPARENT);
     const std::string number = std::to_string(d.itemID + 1);

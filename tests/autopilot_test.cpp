@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "editor/autopilot.h"
+#include "driver/autopilot.h"
 
 namespace {
 

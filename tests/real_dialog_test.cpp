@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "editor/autopilot.h"
+#include "driver/autopilot.h"
 #include "tests/dialog_crash_guard.h"
 #include "tests/plugin_fixture.h"
 #include "tests/report.h"

@@ -1,6 +1,6 @@
 // The stand-in editor's script text: steps split where a person means them
 // to, and a statement written with escapes arrives byte for byte.
-#include "editor/script_text.h"
+#include "driver/script_text.h"
 
 #include <gtest/gtest.h>
 

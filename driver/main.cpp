@@ -14,7 +14,7 @@
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
-#include "editor/script.h"
+#include "driver/script.h"
 #include "editor/services.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"
@@ -82,7 +82,8 @@ int Run(int argc, char **argv) {
   Say("editor version " + std::to_string(version.Major) + "." +
       std::to_string(version.Minor) + "." + std::to_string(version.Build) +
       ", ANSI code page " + std::to_string(GetACP()));
-  LoadPlugins(paths, version, MainWindow(), scripted, snapBox);
+  if (scripted) ReadInstallBoxes(snapBox);
+  LoadPlugins(paths, version, MainWindow());
   BuildMenu();
 
   if (scripted) {

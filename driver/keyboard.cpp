@@ -1,11 +1,11 @@
-#include "editor/keyboard.h"
+#include "driver/keyboard.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "editor/autopilot.h"
+#include "driver/autopilot.h"
 #include "editor/message_pump.h"
 #include "editor/window.h"
 

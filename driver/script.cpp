@@ -1,16 +1,16 @@
-#include "editor/script.h"
+#include "driver/script.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 
-#include "editor/autopilot.h"
+#include "driver/autopilot.h"
 #include "editor/history_model.h"
-#include "editor/keyboard.h"
+#include "driver/keyboard.h"
 #include "editor/plugin_commands.h"
-#include "editor/script_text.h"
-#include "editor/test_faults.h"
+#include "driver/script_text.h"
+#include "driver/test_faults.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"
 #include "editor/window.h"
@@ -298,7 +298,29 @@ bool GuardedStep(const std::string &step) noexcept {
   return true;
 }
 
+std::string SnapBox;  // the first install box is pictured here
+
+void BeforeInstall() {
+  ArmMessageBoxes(SnapBox);
+}
+
+void AfterInstall() {
+  for (const MessageBoxSeen &box : FinishMessageBoxes()) {
+    Say("message box: caption " + Quote(box.Caption) + ", text " +
+        Quote(box.Text) + (box.Owned ? ", owned" : ", no owner"));
+    if (!box.Snapshot.empty()) Say("snapshot: " + Quote(box.Snapshot));
+    if (!box.SnapFailure.empty())
+      Say("error: no picture of the box: " + box.SnapFailure);
+    SnapBox.clear();  // pictured, or tried: only the first box
+  }
+}
+
 }  // namespace
+
+void ReadInstallBoxes(const std::string &snapBox) {
+  SnapBox = snapBox;
+  WatchInstalls(BeforeInstall, AfterInstall);
+}
 
 void RunScript(const std::string &script) {
   for (const std::string &step : SplitScript(script)) {

@@ -1,4 +1,4 @@
-#include "editor/script_text.h"
+#include "driver/script_text.h"
 
 #include "editor/history_file.h"
 

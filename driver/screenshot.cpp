@@ -1,4 +1,4 @@
-#include "editor/screenshot.h"
+#include "driver/screenshot.h"
 
 #include <cstdio>
 

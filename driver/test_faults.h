@@ -7,8 +7,8 @@
 
 // Whether this is the test build.
 bool TakesFaults();
-// Places: "ExportHistory", "ImportHistory", "draw" (a history row),
-// "step" (a scripted step).
+// Places: the editor's fault points (editor/fault_points.h), and "step"
+// (a scripted step).
 // False when this build takes no faults.
 bool ThrowNextTimeIn(const std::string &place);
 void MaybeThrowIn(const char *place);

@@ -7,3 +7,7 @@
 
 // Runs each step in turn, until the last or "quit".
 void RunScript(const std::string &script);
+
+// The message boxes the plug-ins show while they install are read into the
+// transcript and dismissed, the first pictured into `snapBox` when given.
+void ReadInstallBoxes(const std::string &snapBox);

@@ -1,6 +1,8 @@
-#include "editor/test_faults.h"
+#include "driver/test_faults.h"
 
 #include <new>
+
+#include "editor/fault_points.h"
 
 namespace {
 
@@ -19,8 +21,10 @@ bool TakesFaults() {
 #endif
 
 bool ThrowNextTimeIn(const std::string &place) {
-  if (TakesFaults()) Armed = place;
-  return TakesFaults();
+  if (!TakesFaults()) return false;
+  Armed = place;
+  SetFaultHook(MaybeThrowIn);
+  return true;
 }
 
 void MaybeThrowIn(const char *place) {

@@ -1,9 +1,9 @@
-#include "editor/autopilot.h"
+#include "driver/autopilot.h"
 
 #include <cstdio>
 
 #include "editor/message_pump.h"
-#include "editor/screenshot.h"
+#include "driver/screenshot.h"
 
 namespace {
 
