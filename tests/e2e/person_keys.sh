@@ -3,8 +3,10 @@
 # events (xdotool) reach the stand-in editor under the test's virtual
 # display the way a person's keyboard does. Esc in the statement box must
 # leave the editor and its history alone; Shift+F10 opens the history's
-# menu at a row in view; Alt+F4 with the history changed asks, and the
-# editor stays until the question is answered.
+# menu at a row in view; Load history with the history changed asks before
+# its dialog; Ctrl+Z in the box takes a recall back; Alt+F4 asks, with the
+# history changed or a statement not run, and the editor stays until the
+# question is answered; a statement the code page cannot hold is refused.
 #   person_keys.sh WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
 set -u
 export LC_ALL=C
@@ -29,14 +31,20 @@ within() {
   done
 }
 said() { grep -aqF -- "$1" "$log"; }
+said_times() { [ "$(grep -acF -- "$2" "$log")" -eq "$1" ]; }
 windows() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null; }
 count_windows() { [ "$(windows "$1" | wc -l)" -eq "$2" ]; }
 alive() { kill -0 "$pid" 2>/dev/null; }
 focus() { timeout 10 xdotool windowfocus --sync "$1"; }
+# Presses a key in the question (the second window with the editor's title).
+answer() {
+  focus "$(windows "Stand-in SQL editor" | grep -vxF "$main" | head -n1)"
+  xdotool key "$1"
+}
+ended() { ! kill -0 "$pid" 2>/dev/null; }
 finish() {
   alive && kill "$pid"
-  echo "--- transcript"
-  cat "$log"
+  for f in "$work"/*.log; do echo "--- $f"; cat "$f"; done
   [ "$failures" -eq 0 ] && echo "PASS person_keys" || echo "FAIL person_keys ($failures)"
   [ "$failures" -eq 0 ]
   exit
@@ -101,20 +109,83 @@ alive || { fail "Esc in the statement box ended the editor"; finish; }
 count_windows "Stand-in SQL editor" 1 || fail "Esc in the statement box brought up a window"
 said "Not closed" && fail "Esc in the statement box tried to close the editor"
 
-# Alt+F4: the question comes, and the editor stays until it is answered.
+# Load history over the changed history: the question comes before the
+# dialog, and Cancel leaves everything as it was.
+xdotool key alt+p l
+within 15 count_windows "Stand-in SQL editor" 2 || fail "Load history asked nothing first"
+count_windows "Select File for load from" 0 || fail "the Load dialog opened before the question was answered"
+answer Escape
+within 10 said "Not loaded: the history is still here" || fail "Cancel did not keep the history"
+count_windows "Select File for load from" 0 || fail "the Load dialog opened after Cancel"
+
+# A statement typed, then entry 1 recalled over it: Ctrl+Z in the box brings
+# the typed one back, and F5 runs it (a row deleted first makes room).
+focus "$main"
+xdotool key alt+i Home Delete
+within 10 said_times 2 "status: Deleted history entry 1; 99999 entries left" || fail "Del deleted nothing"
+xdotool key alt+s
+xdotool type --delay 20 "SELECT 7;"
+xdotool key alt+i Return ctrl+z F5
+within 10 said_times 2 "it is history entry 100000" || fail "F5 ran nothing after Ctrl+Z"
+
+# Alt+F4: the question comes, and the editor stays until it is answered;
+# Yes saves (to see what F5 ran) and closes.
 xdotool key alt+F4
 within 15 count_windows "Stand-in SQL editor" 2 || { fail "Alt+F4 asked nothing"; finish; }
 sleep 2
 alive || { fail "the editor ended before the question was answered"; finish; }
-question=$(windows "Stand-in SQL editor" | grep -vxF "$main" | head -n1)
-focus "$question"
-xdotool key n
-if within 30 sh -c "! kill -0 $pid 2>/dev/null"; then
+answer y
+within 30 count_windows "Select File for export to" 1 || { fail "Yes opened no Save dialog"; finish; }
+focus "$(windows "Select File for export to")"
+xdotool type --delay 10 "$(printf 'Z:%s' "$work/closed.ini" | tr / '\\')"
+xdotool key Return
+if within 30 ended; then
   wait "$pid"
   status=$?
   [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
 else
-  fail "No did not close the editor"
+  fail "Yes and a saved history did not close the editor"
 fi
-said "service: ExportHistory" && fail "No saved the history"
+tail -n 1 "$work/closed.ini" | tr -d '\r' | grep -aqxF 'Entry100000="SELECT 7;"' ||
+  fail "the last entry saved is not the statement typed before the recall"
+
+# A new editor: SELECT 'Łódź'; is refused and stays in its box, so Alt+F4
+# asks, though the history is as it started; Cancel keeps the editor, OK
+# closes it.
+log=$work/second.log
+"$wine_run" "$editor" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1 &
+pid=$!
+within 60 count_windows "Stand-in SQL editor" 1 || { fail "the second editor's window never appeared"; finish; }
+main=$(windows "Stand-in SQL editor")
+focus "$main"
+LC_ALL=C.UTF-8 xdotool type --delay 20 "SELECT 'Łódź';"
+xdotool key F5
+within 10 said "status: Not run, the statement stays in its box" || fail "SELECT 'Łódź'; was not refused"
+said "status: Ran" && fail "a statement the code page cannot hold was run"
+xdotool key alt+F4
+within 15 count_windows "Stand-in SQL editor" 2 || { fail "Alt+F4 over an unrun statement asked nothing"; finish; }
+answer Escape
+sleep 2
+alive || { fail "Cancel closed the editor"; finish; }
+xdotool key alt+F4
+within 15 count_windows "Stand-in SQL editor" 2 || { fail "the second Alt+F4 asked nothing"; finish; }
+answer Return
+if within 30 ended; then
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
+else
+  fail "OK did not close the editor"
+fi
+
+# Keys that close a scripted editor end its run at once, with no error.
+log=$work/keys_close.log
+start=$(date +%s)
+timeout 60 "$wine_run" "$editor" --script "run SELECT 1\\;; answer close no; keys alt+f4" \
+  "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
+status=$?
+[ "$status" -eq 0 ] || fail "alt+f4 by script: status $status, not 0"
+[ $(($(date +%s) - start)) -le 10 ] || fail "alt+f4 by script took $(($(date +%s) - start)) s"
+said "editor closed" || fail "alt+f4 by script: the editor did not close"
+said "error:" && fail "alt+f4 by script printed an error line"
 finish

@@ -249,11 +249,14 @@ class Person:
         if kind == "letter":  # one the code page lacks
             letter = r.choice(["\u0141", "\u0151", "\u20ac", "\u4e2d"])  # Ł ő € 中 (€ it has)
             known = m.focus == "box" and m.whole is not None
-            steps = ["keys %s%s" % ("" if known else "alt+s ", keys_for(letter))]
+            run = r.random() < 0.5  # and F5 at once
+            steps = ["keys %s%s%s" % ("" if known else "alt+s ", keys_for(letter), " f5" if run else "")]
             if not known:
                 m.whole = True
             m.box = letter if m.whole else m.box + letter
             m.focus, m.whole, m.undo, m.fresh = "box", False, None, False
+            if run:
+                expect.status = m.run()
             return steps, expect
         if kind == "run":
             data = self.statement().encode("cp1252")
@@ -331,14 +334,17 @@ class Person:
                     expect.exports = 1 if go_on else 0
             elif steps:
                 expect.nothing_asked = True
+            # Through the menus too; Clear history is greyed on an empty history.
+            by_keys = r.random() < 0.2 and (kind == "load" or bool(m.history))
             if kind == "clear":
-                steps.append("clear")
+                steps.append("keys alt+h c" if by_keys else "clear")
                 if go_on:
                     m.clear()
             else:
                 target = r.choice(["a", "b", "old", "old", "missing"])
                 cancel = r.random() < 0.15
-                steps.append("cancel load" if cancel else "load " + self.path(target))
+                load = "cancel load" if cancel else "load " + self.path(target)
+                steps += ["answer " + load, "keys alt+p l"] if by_keys else [load]
                 expect.load_dialog = go_on
                 if go_on and not cancel:
                     expect.imports = 1
@@ -481,6 +487,7 @@ def play(seed, n_steps, args, env):
         actions.append((steps, expect, person.m.shown()))
         if person.m.closed:
             break
+    listed = ["%2d. %s" % (i, "; ".join(steps)) for i, (steps, _, _) in enumerate(actions, 1)]
     script = [s for steps, _, _ in actions for s in steps + ["show"]]
     if person.m.closed:
         script.pop()
@@ -501,24 +508,24 @@ def play(seed, n_steps, args, env):
     with open(log_path, "rb") as log:
         transcript = log.read()
     if status == 77:
-        return seed, script, transcript, "SKIP"
+        return seed, listed, transcript, "SKIP"
     chunks = transcript_steps(transcript)
     for i, (steps, expect, shown) in enumerate(actions, 1):
         why = check(steps, expect, shown, chunks)
         if why:
-            return seed, script, transcript, "action %d (%s): %s" % (i, "; ".join(steps), why)
+            return seed, listed, transcript, "action %d (%s): %s" % (i, "; ".join(steps), why)
     if status is None:
-        return seed, script, transcript, "the editor had not ended 60 seconds after it started"
+        return seed, listed, transcript, "the editor had not ended 60 seconds after it started"
     if status != 0:
-        return seed, script, transcript, "the editor ended with status %d, not 0" % status
+        return seed, listed, transcript, "the editor ended with status %d, not 0" % status
     for name, entries in person.m.files.items():
         try:
             on_disk = read_file(os.path.join(work, name + ".ini"))
         except OSError as e:
-            return seed, script, transcript, "%s.ini: %s" % (name, e.strerror)
+            return seed, listed, transcript, "%s.ini: %s" % (name, e.strerror)
         if on_disk != entries:
-            return seed, script, transcript, "%s.ini holds %r, the model %r" % (name, on_disk, entries)
-    return seed, script, transcript, None
+            return seed, listed, transcript, "%s.ini holds %r, the model %r" % (name, on_disk, entries)
+    return seed, listed, transcript, None
 
 
 class Place:
@@ -600,7 +607,7 @@ def main():
         finally:
             place.close()
 
-    threads = [threading.Thread(target=job, args=(n,)) for n in range(max(1, args.jobs))]
+    threads = [threading.Thread(target=job, args=(n,)) for n in range(max(1, min(args.jobs, args.count)))]
     for t in threads:
         t.start()
     for t in threads:
@@ -619,15 +626,16 @@ def main():
     for seed, script, log, why in failures[:1]:
         print("--- transcript of seed %d" % seed)
         sys.stdout.buffer.write(log)
-        print("--- steps of seed %d:" % seed)
+        print("--- seed %d: each action, then show" % seed)
         for s in script:
-            print("  " + s.encode("ascii", "backslashreplace").decode())
+            print("  " + s)
     print("%d sequences of up to %d actions (seeds %d to %d) in %.1f s" % (
         args.count, args.steps, args.seed, args.seed + args.count - 1, took))
     for seed, _, _, why in failures:
         print("FAILED seed %d: %s" % (seed, why))
     if failures:
-        print("replay: %s --seed %d --count 1" % (os.path.relpath(os.path.abspath(__file__)), failures[0][0]))
+        print("replay, in %s: tests/e2e/random_person.py --seed %d --count 1%s" % (
+            ROOT, failures[0][0], "" if args.steps == 15 else " --steps %d" % args.steps))
         return 1
     print("PASS: the editor kept what the model holds, at every step")
     return 0
