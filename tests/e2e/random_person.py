@@ -17,7 +17,6 @@ import argparse
 import os
 import random
 import re
-import shlex
 import subprocess
 import sys
 import threading
@@ -49,24 +48,6 @@ def escaped(data):
         else:
             out.append(b)
     return bytes(out + b'"')
-
-
-def unescaped(quoted):
-    out, i = bytearray(), 1
-    while i < len(quoted) - 1:
-        b = quoted[i]
-        if b == 0x5C:
-            c = quoted[i + 1:i + 2]
-            if c == b"x":
-                out.append(int(quoted[i + 2:i + 4], 16))
-                i += 4
-                continue
-            out += {b"n": b"\n", b"r": b"\r", b"t": b"\t"}.get(c, c)
-            i += 2
-        else:
-            out.append(b)
-            i += 1
-    return bytes(out)
 
 
 def ansi(text):
@@ -191,7 +172,7 @@ class Person:
     applies it to the model, and says what the transcript must show."""
 
     def __init__(self, seed, work):
-        self.rng = random.Random(seed)
+        self.r = random.Random(seed)
         self.work = work
         self.m = Model()
 
@@ -199,34 +180,49 @@ class Person:
         return "Z:" + os.path.join(self.work, name + ".ini").replace("/", "\\")
 
     def statement(self):
-        r = self.rng
+        r = self.r
         words = r.choice(["SELECT %d;", "select %d from t", "  UPDATE t SET x = %d  ",
                           "SELECT 'caf\xe9 %d'\\;", 'SELECT "q\\\\%d";', "SELECT %d\r\n  FROM t;"])
         text = words % r.randrange(100)
         return r.choice([text] * 6 + ["   ", " \r\n\t "])
 
     def typed(self):
-        r = self.rng
+        r = self.r
         return r.choice(["select %d", "x %d", "from t where a = %d", "caf\xe9 %d", "%d;"]) % r.randrange(100) \
             if r.random() < 0.9 else "  "
 
-    def answer(self, kind):
-        """An answer to a question before closing ("close") or before loading
-        or clearing ("save-first"): the script's words, and how it goes on."""
-        r = self.rng
+    def answer(self):
+        """An answer to the question asked before closing, loading or
+        clearing: the script's words, and the file a Yes saves to."""
+        r = self.r
         choice = r.choice(["no", "cancel", "yes", "yes NAME"])
         if choice != "yes NAME":
             return choice, None, None
         name = r.choice(["a", "b", "old"])
-        replace = None
-        if name in self.m.files:
-            replace = r.random() < 0.8
-            return "yes %s %s" % (self.path(name), "yes" if replace else "no"), name, replace
-        return "yes %s" % self.path(name), name, replace
+        if name not in self.m.files:
+            return "yes " + self.path(name), name, None
+        replace = r.random() < 0.8
+        return "yes %s %s" % (self.path(name), "yes" if replace else "no"), name, replace
+
+    def save(self, expect, name, replace):
+        """The save dialog answered with NAME; True when saved."""
+        expect.replace_asked += name in self.m.files
+        saved = self.m.save(name, replace)
+        expect.exports += saved
+        expect.calls.append(int(saved))
+        return saved
+
+    def saved_first(self, expect, words, name, replace, question):
+        """The question answered with WORDS; True when the editor goes on."""
+        expect.questions = [(question, words.split(" ")[0])]
+        if words in ("cancel", "yes"):
+            expect.calls += [0] if words == "yes" else []  # the save dialog cancelled
+            return False
+        return words == "no" or self.save(expect, name, replace)
 
     def act(self):
-        """One action: the script steps, and the checks of what they print."""
-        m, r = self.m, self.rng
+        """One action: its script steps, and what they must print."""
+        m, r = self.m, self.r
         weights = {
             "type": 10, "run": 12, "f5": 4, "recall": 10, "undo-box": 6, "delete": 7,
             "del-key": 2, "undo-delete": 5, "clear": 5, "save": 7, "load": 7,
@@ -235,109 +231,95 @@ class Person:
         if m.undo is None:
             weights["undo-box"] = 0
         kind = r.choices(list(weights), list(weights.values()))[0]
-        expect = Expect()
-        if kind == "type":
-            text = self.typed()
-            if m.focus == "box" and m.whole is not None and r.random() < 0.7:
-                steps = ["type " + step_text(text.encode("cp1252"))]
-            else:
-                steps = ["keys alt+s " + keys_for(text)]
+        e = Expect()
+        by_keys = r.random() < 0.25  # through the keys and menus, where both are offered
+        if kind in ("type", "letter"):
+            known = m.focus == "box" and m.whole is not None
+            if kind == "type":
+                text, run = self.typed(), False
+                if known and not by_keys:
+                    steps = ["type " + step_text(text.encode("cp1252"))]
+                else:
+                    steps = ["keys %s%s" % ("" if known else "alt+s ", keys_for(text))]
+            else:  # a letter the code page may lack (it has the euro sign)
+                text, run = r.choice(["\u0141", "\u0151", "\u20ac", "\u4e2d"]), r.random() < 0.5
+                steps = ["keys %s%s%s" % ("" if known else "alt+s ", keys_for(text), " f5" if run else "")]
+            if not known:
                 m.whole = True
             m.box = text if m.whole else m.box + text
             m.focus, m.whole, m.undo, m.fresh = "box", False, None, False
-            return steps, expect
-        if kind == "letter":  # one the code page lacks
-            letter = r.choice(["\u0141", "\u0151", "\u20ac", "\u4e2d"])  # Ł ő € 中 (€ it has)
-            known = m.focus == "box" and m.whole is not None
-            run = r.random() < 0.5  # and F5 at once
-            steps = ["keys %s%s%s" % ("" if known else "alt+s ", keys_for(letter), " f5" if run else "")]
-            if not known:
-                m.whole = True
-            m.box = letter if m.whole else m.box + letter
-            m.focus, m.whole, m.undo, m.fresh = "box", False, None, False
             if run:
-                expect.status = m.run()
-            return steps, expect
+                e.status = m.run()
+            return steps, e
         if kind == "run":
             data = self.statement().encode("cp1252")
             m.replace_box(data.decode("cp1252"))
-            expect.status = m.run()
-            return ["run " + step_text(data)], expect
+            e.status = m.run()
+            return ["run " + step_text(data)], e
         if kind == "f5":
-            expect.status = m.run()
-            return ["keys f5"], expect
+            e.status = m.run()
+            return ["keys ctrl+enter" if by_keys else "keys f5"], e
         if kind == "recall":
-            n = r.randint(1, len(m.history) + 1)
-            if n <= len(m.history):
+            if by_keys:  # Enter on the selected row
+                n, step = m.row, "keys alt+i enter"
+                m.focus = "list"
+            else:
+                n = r.randint(1, len(m.history) + 1)
+                step = "recall %d" % n
+            if 1 <= n <= len(m.history):
                 m.replace_box(m.history[n - 1].decode("cp1252"))
                 m.settled = m.box
-                expect.status = "status: History entry %d is back in the statement box" % n
-            return ["recall %d" % n], expect
+                e.status = "status: History entry %d is back in the statement box" % n
+            elif n:
+                e.status = "status: The history is empty" if not m.history else "status: There is no history entry"
+            return [step], e
         if kind == "undo-box":
             steps = ["keys ctrl+z" if m.focus == "box" else "keys alt+s ctrl+z"]
             m.box, m.undo = m.undo, m.box
             m.focus, m.whole = "box", None
-            return steps, expect
+            return steps, e
         if kind in ("delete", "del-key"):
             if kind == "delete":
                 n = r.randint(1, len(m.history) + 1)
                 step = "delete %d" % n
-            else:
-                n = m.row
-                step = "keys alt+i del"
+            else:  # Del on the selected row, reached by its label or by Tab
+                n, step = m.row, r.choice(["keys alt+i del", "keys alt+s tab tab del"])
                 m.focus = "list"
             if n:
-                expect.status = m.delete(n)
-            return [step], expect
+                e.status = m.delete(n)
+            return [step], e
         if kind == "undo-delete":
-            if r.random() < 0.7:
-                step = "undo-delete"
-            else:
-                step = "keys alt+i ctrl+z"
-                m.focus = "list"
-            expect.status = m.undo_delete()
-            return [step], expect
+            step = "keys alt+i ctrl+z" if by_keys else "undo-delete"
+            m.focus = "list" if by_keys else m.focus
+            e.status = m.undo_delete()
+            return [step], e
         if kind == "save":
             name = r.choice(["a", "b", "old"])
-            if r.random() < 0.15:
-                return ["cancel save"], expect
-            replace = None
-            step = "save " + self.path(name)
-            if name in m.files:
-                replace = r.random() < 0.8
-                step += " yes" if replace else " no"
-                expect.replace_asked = 1
-            if m.save(name, replace):
-                expect.exports = 1
             m.focus = None
-            return [step], expect
+            if r.random() < 0.15:
+                step = "cancel save"
+                e.calls = [0]
+            else:
+                replace = r.random() < 0.8 if name in m.files else None
+                step = "save " + self.path(name) + {None: "", True: " yes", False: " no"}[replace]
+                self.save(e, name, replace)
+            return (["answer " + step, "keys alt+p s"] if by_keys else [step]), e
         if kind in ("clear", "load"):
             steps = []
-            at_stake = m.unsaved() and m.history
-            words, name, replace = self.answer("save-first")
-            if at_stake or r.random() < 0.2:
-                steps.append("answer question " + words)
+            words, name, replace = self.answer()
             go_on = True
-            if at_stake:
+            if m.unsaved() and m.history:
+                steps.append("answer question " + words)
                 doing = "clearing it" if kind == "clear" else "loading another"
-                expect.questions = [("Save the history before %s?" % doing,
-                                     words.split(" ")[0])]
-                if words == "no":
-                    pass
-                elif words in ("cancel", "yes"):
-                    go_on = False
-                    expect.save_dialog_cancelled = words == "yes"
-                else:
-                    if name in m.files:
-                        expect.replace_asked = 1
-                    go_on = m.save(name, replace)
-                    expect.exports = 1 if go_on else 0
-            elif steps:
-                expect.nothing_asked = True
-            # Through the menus too; Clear history is greyed on an empty history.
-            by_keys = r.random() < 0.2 and (kind == "load" or bool(m.history))
+                go_on = self.saved_first(e, words, name, replace, "Save the history before %s?" % doing)
+            elif r.random() < 0.2:
+                steps.append("answer question " + words)
+                e.nothing_asked = True
+            m.focus = None  # where a question or the menus leave it
             if kind == "clear":
-                steps.append("keys alt+h c" if by_keys else "clear")
+                # Clear history is greyed in the menus on an empty history.
+                by_keys = by_keys and bool(m.history)
+                steps.append(r.choice(["keys alt+h c", "keys alt+i shift+f10 c"]) if by_keys else "clear")
                 if go_on:
                     m.clear()
             else:
@@ -345,41 +327,34 @@ class Person:
                 cancel = r.random() < 0.15
                 load = "cancel load" if cancel else "load " + self.path(target)
                 steps += ["answer " + load, "keys alt+p l"] if by_keys else [load]
-                expect.load_dialog = go_on
-                if go_on and not cancel:
-                    expect.imports = 1
-                    expect.status = m.load(target)
-                m.focus = None
-            return steps, expect
+                if go_on:
+                    e.calls.append(0)
+                    if not cancel:
+                        e.imports = 1
+                        e.status = m.load(target)
+                        e.calls[-1] = int(target in m.files)
+                        e.loaded = e.calls[-1]
+            return steps, e
         if kind == "close":
             how = r.choice(["close", "close", "log-off", "keys alt+f4", "keys alt+f x"])
-            stake_history, stake_box = m.unsaved(), m.unrun()
-            if stake_history:
-                words, name, replace = self.answer("close")
-                text = "Save the history before closing?" + ("\n\n" + LOST if stake_box else "")
-                expect.questions = [(text, words.split(" ")[0])]
-                if words == "no":
-                    m.closed = True
-                elif words == "yes":
-                    expect.save_dialog_cancelled = True
-                elif words.startswith("yes "):
-                    if name in m.files:
-                        expect.replace_asked = 1
-                    m.closed = m.save(name, replace)
-                    expect.exports = 1 if m.closed else 0
-            elif stake_box:
+            if m.unsaved():
+                words, name, replace = self.answer()
+                m.closed = self.saved_first(e, words, name, replace, "Save the history before closing?"
+                                            + ("\n\n" + LOST if m.unrun() else ""))
+            elif m.unrun():
                 words = r.choice(["no", "cancel"])
-                expect.questions = [(LOST + " Close anyway?", "ok" if words == "no" else "cancel")]
+                e.questions = [(LOST + " Close anyway?", "ok" if words == "no" else "cancel")]
                 m.closed = words == "no"
             else:
                 words = r.choice(["", "", "no", "cancel"])
-                expect.nothing_asked = words != ""
+                e.nothing_asked = words != ""
                 m.closed = True
-            expect.closed = m.closed
-            expect.open_said = how in ("close", "log-off") or words != ""
+            m.focus = None
+            e.closed = m.closed
+            e.open_said = how in ("close", "log-off") or words != ""
             if how.startswith("keys"):
-                return ([("answer close " + words).strip()] if words else []) + [how], expect
-            return [("%s %s" % (how, words)).strip()], expect
+                return ([("answer close " + words)] if words else []) + [how], e
+            return [("%s %s" % (how, words)).strip()], e
         raise AssertionError(kind)
 
 
@@ -391,10 +366,10 @@ class Expect:
         self.questions = []         # (text, answered)
         self.nothing_asked = False
         self.replace_asked = 0
-        self.exports = 0
-        self.imports = 0
-        self.load_dialog = False
-        self.save_dialog_cancelled = False
+        self.calls = []             # what each plug-in command returned
+        self.exports = 0            # histories saved (each with its timing line)
+        self.imports = 0            # ImportHistory calls
+        self.loaded = 0             # histories loaded (each with its timing line)
         self.closed = False
         self.open_said = False
 
@@ -435,7 +410,14 @@ def check(steps, expect, shown_then, chunks):
         "ExportHistory": (len(re.findall(rb"^service: ExportHistory", text, re.M)), expect.exports),
         "ImportHistory": (len(re.findall(rb"^service: ImportHistory", text, re.M)), expect.imports),
         "replace questions": (len(re.findall(rb"^dialog asked: ", text, re.M)), expect.replace_asked),
+        "save timings": (len(re.findall(rb"^timing: ExportHistory \d+ entries: format and write [\d.]+ ms, total [\d.]+ ms$",
+                                        text, re.M)), expect.exports),
+        "load timings": (len(re.findall(rb"^timing: ImportHistory \d+ entries: read and parse [\d.]+ ms, show [\d.]+ ms, total [\d.]+ ms$",
+                                        text, re.M)), expect.loaded),
     }
+    calls = [int(c) for c in re.findall(rb"^OnCall -> (-?\d+)$", text, re.M)]
+    if calls != expect.calls:
+        return "plug-in commands returned %r, the model expects %r" % (calls, expect.calls)
     for what, (seen, wanted) in counted.items():
         if seen != wanted:
             return "%s: %d, the model expects %d" % (what, seen, wanted)
@@ -448,7 +430,7 @@ def check(steps, expect, shown_then, chunks):
     if not closed and expect.open_said and b"editor still open" not in printed:
         return "\"editor still open\" missing"
     if closed:
-        return None
+        return "a step ran after the editor closed: %r" % chunks[0][0] if chunks else None
     if not chunks or chunks[0][0] != "show":
         return "no show after the action"
     shown = [l for l in chunks.pop(0)[1] if l.startswith((b"entry ", b"statement box: "))]
@@ -460,16 +442,10 @@ def check(steps, expect, shown_then, chunks):
     return None
 
 
-def write_file(path, entries):
-    with open(path, "wb") as f:
-        f.write(b"[History]\r\nCount=%d\r\n" % len(entries))
-        f.writelines(b"Entry%d=%s\r\n" % (i, escaped(e)) for i, e in enumerate(entries, 1))
-
-
-def read_file(path):
-    with open(path, "rb") as f:
-        lines = f.read().split(b"\r\n")
-    return [unescaped(l.split(b"=", 1)[1]) for l in lines if l.startswith(b"Entry")]
+def formatted(entries):
+    """A history file's bytes, as docs/history-file.md lays them out."""
+    return b"[History]\r\nCount=%d\r\n" % len(entries) + b"".join(
+        b"Entry%d=%s\r\n" % (i, escaped(e)) for i, e in enumerate(entries, 1))
 
 
 def play(seed, n_steps, args, env):
@@ -479,7 +455,8 @@ def play(seed, n_steps, args, env):
     os.makedirs(work, exist_ok=True)
     for name in os.listdir(work):
         os.remove(os.path.join(work, name))
-    write_file(os.path.join(work, "old.ini"), OLDER)
+    with open(os.path.join(work, "old.ini"), "wb") as f:
+        f.write(formatted(OLDER))
     person = Person(seed, work)
     actions = []
     for _ in range(n_steps):
@@ -489,9 +466,7 @@ def play(seed, n_steps, args, env):
             break
     listed = ["%2d. %s" % (i, "; ".join(steps)) for i, (steps, _, _) in enumerate(actions, 1)]
     script = [s for steps, _, _ in actions for s in steps + ["show"]]
-    if person.m.closed:
-        script.pop()
-    else:
+    if not person.m.closed:  # else a show after closing must not run
         script.append("quit")
     # The transcript goes to a file: a pipe would be held open by the Wine
     # services the editor starts, long after it ended.
@@ -499,7 +474,7 @@ def play(seed, n_steps, args, env):
     with open(log_path, "wb") as log:
         try:
             status = subprocess.run(
-                [args.wine_run, args.editor, "--script", "; ".join(script),
+                [args.wine_run, args.editor, "--timings", "--script", "; ".join(script),
                  os.path.join(args.dist, "Pellor.dll"), os.path.join(args.dist, "Dravik.dll")],
                 stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=env,
                 timeout=60).returncode
@@ -520,11 +495,13 @@ def play(seed, n_steps, args, env):
         return seed, listed, transcript, "the editor ended with status %d, not 0" % status
     for name, entries in person.m.files.items():
         try:
-            on_disk = read_file(os.path.join(work, name + ".ini"))
+            with open(os.path.join(work, name + ".ini"), "rb") as f:
+                on_disk = f.read()
         except OSError as e:
             return seed, listed, transcript, "%s.ini: %s" % (name, e.strerror)
-        if on_disk != entries:
-            return seed, listed, transcript, "%s.ini holds %r, the model %r" % (name, on_disk, entries)
+        if on_disk != formatted(entries):
+            return seed, listed, transcript, "%s.ini holds %r, the model %r" % (
+                name, on_disk, formatted(entries))
     return seed, listed, transcript, None
 
 
