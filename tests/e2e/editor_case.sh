@@ -68,15 +68,6 @@ case "$case_name" in
     same "what was saved" "service: ExportHistory(\"$W\\keep.ini\")" "$(grep -a '^service: ' "$log")"
     [ "$(grep -ac '^dialog asked: ' "$log")" -eq 2 ] || { echo "MISSING: two replace questions"; failures=$((failures + 1)); }
     ;;
-  load_missing_file_keeps_history)
-    rm -f "$work/missing.ini"
-    editor --script "show; load $W\\missing.ini; show; quit"
-    grep -aqF "service: ImportHistory(\"$W\\missing" "$log" ||
-      { echo "MISSING: ImportHistory of the missing file"; failures=$((failures + 1)); }
-    expect "OnCall -> 0"
-    grep -aq '^status: History not loaded, kept as it was' "$log" || failures=$((failures + 1))
-    [ "$(grep -ac '^entry ' "$log")" -eq 10 ] || { echo "history changed"; failures=$((failures + 1)); }
-    ;;
   dialog_shows_title_filters_and_last_path)
     editor --script "save $W\\first.ini; save-all-files $W\\second.ini; cancel save; cancel load; quit"
     expect "dialog: \"Select File for export to\", name \"\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
@@ -92,83 +83,6 @@ case "$case_name" in
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "error: no plug-in offers \"Save history\""
     refuse "command:"
-    ;;
-  run_save_clear_load_delete_round_trip)
-    # Blank statements are not added; two statements, one of several lines
-    # and one with a byte above 127, survive save, clear and load exactly;
-    # with one deleted, the file replaced (after confirming) holds one fewer.
-    editor --timings --script "clear; run; run \\x20\\r\\n\\t; show; run SELECT 1\\;; run SELECT a,\\r\\n       b\\r\\n  FROM t -- caf\\xE9\\;; show; save $W\\two.ini; clear; show; load $W\\two.ini; show; delete 1; delete 7; save $W\\two.ini yes; quit"
-    [ "$(grep -ac '^status: Nothing to run: the statement box is empty' "$log")" -eq 2 ] ||
-      { echo "MISSING: two blank statements refused"; failures=$((failures + 1)); }
-    same "history after the blank runs" 'statement box: " \r\n\t"' "$(shown 1)"
-    second="SELECT a,\\r\\n       b\\r\\n  FROM t -- caf$e9;"
-    ran=$(printf '%s\n' 'entry 1: "SELECT 1;"' "entry 2: \"$second\"" "statement box: \"$second\"")
-    same "history after two runs" "$ran" "$(shown 2)"
-    expect "status: Saved 2 history entries to $W\\two.ini"
-    expect_re '^timing: ExportHistory 2 entries: format and write [0-9.]+ ms, total [0-9.]+ ms$'
-    expect_re '^timing: ImportHistory 2 entries: read and parse [0-9.]+ ms, show [0-9.]+ ms, total [0-9.]+ ms$'
-    same "history after clear" "statement box: \"$second\"" "$(shown 3)"
-    same "history after load" "$ran" "$(shown 4)"
-    expect "status: Deleted history entry 1; 1 entry left"
-    expect "status: There is no history entry 7 (entries 1 to 1)"
-    grep -aq '^dialog asked: ' "$log" || { echo "MISSING: replace question"; failures=$((failures + 1)); }
-    expect "status: Saved 1 history entry to $W\\two.ini"
-    printf '[History]\r\nCount=1\r\nEntry1="SELECT a,\\r\\n       b\\r\\n  FROM t -- caf\351;"\r\n' |
-      cmp - "$work/two.ini" || { echo "two.ini is not the history less entry 1"; failures=$((failures + 1)); }
-    no_errors
-    ;;
-  person_types_runs_saves_clears_and_loads_by_keyboard)
-    # Only keys, as a person presses them: the History menu clears, typing
-    # and Ctrl+Enter or F5 run, the Plug-ins menu saves and loads (its real
-    # dialogs answered by the autopilot), Tab and the labels' Alt+S and
-    # Alt+I move between the controls, Del deletes, Enter recalls, and
-    # Shift+F10 opens the list's context menu.
-    editor --script "keys alt+h c; type SELECT 1\\;; keys ctrl+enter; type SELECT 'caf\\xE9'\\r\\n  FROM dual\\;; keys f5; show; answer save $W\\person.ini; keys alt+p s; keys alt+h c; show; answer load $W\\person.ini; keys alt+p l; show; keys tab tab home del; keys alt+s alt+i enter; show; keys alt+i shift+f10 c; quit"
-    expect "status: History cleared: 5 entries removed"
-    second="SELECT 'caf$e9'\\r\\n  FROM dual;"
-    typed=$(printf '%s\n' 'entry 1: "SELECT 1;"' "entry 2: \"$second\"" "statement box: \"$second\"")
-    same "history typed and run" "$typed" "$(shown 1)"
-    expect "service: ExportHistory(\"$W\\person.ini\")"
-    expect "status: History cleared: 2 entries removed"
-    same "history cleared" "statement box: \"$second\"" "$(shown 2)"
-    expect "service: ImportHistory(\"$W\\person.ini\")"
-    same "history loaded" "$typed" "$(shown 3)"
-    expect "status: Deleted history entry 1; 1 entry left"
-    same "first deleted, second recalled" "$(printf '%s\n' "entry 1: \"$second\"" "statement box: \"$second\"")" "$(shown 4)"
-    expect "status: History cleared: 1 entry removed"  # from the context menu
-    no_errors
-    ;;
-  closing_with_unsaved_history_asks_first)
-    # Esc in the statement box closes nothing. Closing with the history
-    # changed asks, by every way a person closes: Cancel keeps the editor,
-    # Yes with the save dialog cancelled keeps it too, Yes and a file saves
-    # and closes, No closes without saving.
-    editor --script "run SELECT 1\\;; keys esc; show; close cancel; answer close cancel; keys alt+f4; answer close cancel; keys alt+f x; log-off cancel; close yes; close yes $W\\closed.ini; show"
-    [ "$(shown 1 | grep -ac '^entry ')" -eq 6 ] || { echo "MISSING: the history after Esc"; failures=$((failures + 1)); }
-    [ "$(grep -acxF 'question: "Save the history before closing?", answered cancel' "$log")" -eq 4 ] ||
-      { echo "MISSING: four questions answered cancel (button, Alt+F4, File > Exit, log-off)"; failures=$((failures + 1)); }
-    [ "$(grep -acxF 'editor still open' "$log")" -eq 5 ] || { echo "MISSING: open after each refusal"; failures=$((failures + 1)); }
-    expect "status: Not closed: the history was not saved"
-    expect "service: ExportHistory(\"$W\\closed.ini\")"
-    expect "editor closed"
-    [ "$(grep -ac '^step: show$' "$log")" -eq 1 ] || { echo "a step ran after the editor closed"; failures=$((failures + 1)); }
-    [ "$(grep -ac '^Entry' "$work/closed.ini")" -eq 6 ] || { echo "closed.ini does not hold the 6 entries"; failures=$((failures + 1)); }
-    refuse "error:"; refuse "autopilot failed"
-    # No: closed, nothing saved; the same when Windows ends the session.
-    editor --script "run SELECT 2\\;; close no"
-    expect 'question: "Save the history before closing?", answered no'
-    expect "editor closed"; refuse "service:"
-    editor --script "run SELECT 2\\;; log-off no"
-    expect 'question: "Save the history before closing?", answered no'
-    expect "editor closed"; refuse "service:"
-    # Nothing asked when nothing would be lost: the history as it started,
-    # as it was saved, as it was loaded.
-    editor --script "run SELECT 3\\;; delete 6; close"
-    expect "editor closed"; refuse "question:"
-    editor --script "run SELECT 4\\;; save $W\\saved.ini; close"
-    expect "editor closed"; refuse "question:"
-    editor --script "clear; load $W\\saved.ini; close"
-    expect "editor closed"; refuse "question:"; refuse "error:"
     ;;
   long_history_is_refused_before_save_would_refuse)
     # What the history holds always saves and loads back: a statement, a
