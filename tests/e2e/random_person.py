@@ -448,29 +448,10 @@ def formatted(entries):
         b"Entry%d=%s\r\n" % (i, escaped(e)) for i, e in enumerate(entries, 1))
 
 
-def play(seed, n_steps, args, env):
-    """One sequence in one editor; (seed, script, None) or (seed, script,
-    failure)."""
-    work = os.path.join(args.work, "s%d" % seed)
-    os.makedirs(work, exist_ok=True)
-    for name in os.listdir(work):
-        os.remove(os.path.join(work, name))
-    with open(os.path.join(work, "old.ini"), "wb") as f:
-        f.write(formatted(OLDER))
-    person = Person(seed, work)
-    actions = []
-    for _ in range(n_steps):
-        steps, expect = person.act()
-        actions.append((steps, expect, person.m.shown()))
-        if person.m.closed:
-            break
-    listed = ["%2d. %s" % (i, "; ".join(steps)) for i, (steps, _, _) in enumerate(actions, 1)]
-    script = [s for steps, _, _ in actions for s in steps + ["show"]]
-    if not person.m.closed:  # else a show after closing must not run
-        script.append("quit")
-    # The transcript goes to a file: a pipe would be held open by the Wine
-    # services the editor starts, long after it ended.
-    log_path = os.path.join(work, "transcript.log")
+def run_editor(script, log_path, args, env):
+    """The editor's exit status (None when it had to be ended), and what it
+    printed. The transcript goes to a file: a pipe would be held open by the
+    Wine services the editor starts, long after it ended."""
     with open(log_path, "wb") as log:
         try:
             status = subprocess.run(
@@ -481,18 +462,47 @@ def play(seed, n_steps, args, env):
         except subprocess.TimeoutExpired:
             status = None
     with open(log_path, "rb") as log:
-        transcript = log.read()
-    if status == 77:
-        return seed, listed, transcript, "SKIP"
-    chunks = transcript_steps(transcript)
-    for i, (steps, expect, shown) in enumerate(actions, 1):
-        why = check(steps, expect, shown, chunks)
-        if why:
-            return seed, listed, transcript, "action %d (%s): %s" % (i, "; ".join(steps), why)
-    if status is None:
-        return seed, listed, transcript, "the editor had not ended 60 seconds after it started"
-    if status != 0:
-        return seed, listed, transcript, "the editor ended with status %d, not 0" % status
+        return status, log.read()
+
+
+def play(seed, n_steps, args, env):
+    """One sequence: (seed, actions, transcript, why it failed or None).
+    When the person closes the editor, it is started again, its files kept."""
+    work = os.path.join(args.work, "s%d" % seed)
+    os.makedirs(work, exist_ok=True)
+    for name in os.listdir(work):
+        os.remove(os.path.join(work, name))
+    with open(os.path.join(work, "old.ini"), "wb") as f:
+        f.write(formatted(OLDER))
+    person = Person(seed, work)
+    sessions, listed = [[]], []
+    for i in range(1, n_steps + 1):
+        steps, expect = person.act()
+        sessions[-1].append((i, steps, expect, person.m.shown()))
+        listed.append("%2d. %s" % (i, "; ".join(steps)))
+        if person.m.closed:
+            files, person.m = person.m.files, Model()
+            person.m.files = files
+            sessions.append([])
+            listed.append("    (the editor starts again)")
+    transcript = b""
+    for number, actions in enumerate(s for s in sessions if s):
+        script = [s for _, steps, _, _ in actions for s in steps + ["show"]]
+        if not actions[-1][2].closed:  # else a show after closing must not run
+            script.append("quit")
+        status, printed = run_editor(script, os.path.join(work, "transcript%d.log" % number), args, env)
+        transcript += printed
+        if status == 77:
+            return seed, listed, transcript, "SKIP"
+        chunks = transcript_steps(printed)
+        for i, steps, expect, shown in actions:
+            why = check(steps, expect, shown, chunks)
+            if why:
+                return seed, listed, transcript, "action %d (%s): %s" % (i, "; ".join(steps), why)
+        if status is None:
+            return seed, listed, transcript, "the editor had not ended 60 seconds after it started"
+        if status != 0:
+            return seed, listed, transcript, "the editor ended with status %d, not 0" % status
     for name, entries in person.m.files.items():
         try:
             with open(os.path.join(work, name + ".ini"), "rb") as f:
@@ -606,7 +616,7 @@ def main():
         print("--- seed %d: each action, then show" % seed)
         for s in script:
             print("  " + s)
-    print("%d sequences of up to %d actions (seeds %d to %d) in %.1f s" % (
+    print("%d sequences of %d actions (seeds %d to %d) in %.1f s" % (
         args.count, args.steps, args.seed, args.seed + args.count - 1, took))
     for seed, _, _, why in failures:
         print("FAILED seed %d: %s" % (seed, why))
