@@ -25,7 +25,7 @@ std::string BringToFront() {
   while (GetForegroundWindow() != MainWindow()) {
     if (Reached(deadline))
       return "the editor's window did not come to the front";
-    PumpPending();
+    if (!PumpPending()) return "the editor closed";
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
   return {};
@@ -46,8 +46,8 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) noexcept {
 }
 
 // Handles messages, as the editor's loop does, until the keys and whatever
-// they started are done. Timers (the autopilot's) tick but do not count as
-// work still queued.
+// they started are done, or they closed the editor. Timers (the autopilot's)
+// tick but do not count as work still queued.
 std::string Handle() {
   Overdue = Watch{};
   Overdue.Deadline = Overdue.NextStepAt = GetTickCount() + HandledTimeoutMs;
@@ -55,7 +55,7 @@ std::string Handle() {
   DWORD idleSince = GetTickCount();
   bool late = false;
   while (!Reached(idleSince + IdleMs)) {
-    PumpPending();
+    if (!PumpPending()) break;  // closed: nothing is left to handle
     if (GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT))
       idleSince = GetTickCount();
     late = late || Reached(Overdue.Deadline);
@@ -168,6 +168,14 @@ std::string PressKeys(const std::string &keys) {
     std::string token = keys.substr(start, end - start);
     start = end + 1;
     if (token.empty()) continue;
+    if (token.size() > 2 && token.rfind("U+", 0) == 0) {
+      // Any character, as a keyboard laid out for it types it.
+      char *end = nullptr;
+      const unsigned long c = std::strtoul(token.c_str() + 2, &end, 16);
+      if (*end || c == 0 || c > 0xFFFF) return "no such character: " + token;
+      Character(inputs, static_cast<wchar_t>(c));
+      continue;
+    }
     if (token.rfind("right-click:", 0) == 0) {
       POINT at;
       const size_t row = std::strtoul(token.c_str() + 12, nullptr, 10);

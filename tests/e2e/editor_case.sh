@@ -123,7 +123,7 @@ case "$case_name" in
     # dialogs answered by the autopilot), Tab and the labels' Alt+S and
     # Alt+I move between the controls, Del deletes, Enter recalls, and
     # Shift+F10 opens the list's context menu.
-    editor --script "keys alt+h c; type SELECT 1\\;; keys ctrl+enter; type SELECT 'caf\\xE9'\\r\\n  FROM dual\\;; keys f5; show; answer save $W\\person.ini; keys alt+p s; keys alt+h c; show; answer load $W\\person.ini; keys alt+p l; show; keys tab tab home del; keys alt+s alt+i enter; show; keys alt+i shift+f10 c; quit"
+    editor --script "keys alt+h c; type SELECT 1\\;; keys ctrl+enter; type SELECT 'caf\\xE9'\\r\\n  FROM dual\\;; keys f5; show; answer save $W\\person.ini; keys alt+p s; keys alt+h c; show; answer load $W\\person.ini; keys alt+p l; show; keys tab tab home del; keys alt+s alt+i enter; show; answer question no; keys alt+i shift+f10 c; quit"
     expect "status: History cleared: 5 entries removed"
     second="SELECT 'caf$e9'\\r\\n  FROM dual;"
     typed=$(printf '%s\n' 'entry 1: "SELECT 1;"' "entry 2: \"$second\"" "statement box: \"$second\"")
@@ -216,7 +216,7 @@ with open(sys.argv[1], "wb") as f:
 with open(sys.argv[2], "wb") as f:
     f.write(b'[History]\r\nCount=1\r\nEntry1="a\\x00b"\r\n')
 PY
-    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; load $W\\zero.ini; show; quit"
+    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; answer question no; load $W\\zero.ini; show; quit"
     expect "status: Loaded 4 history entries from $W\\bytes.ini"
     expect_re '^status: History not loaded, kept as it was: .*entry 1'
     stored=$(shown 1 | grep -a '^entry [1-4]:' | cut -d: -f2-)
