@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "editor/fault_points.h"
 #include "editor/message_pump.h"
 #include "driver/screenshot.h"
 
@@ -228,6 +229,7 @@ void WatchFor(const DialogPlan &plan) {
 }
 
 void FileDialogTick() {
+  FaultPoint("autopilot");
   HWND d = FindDialog(Dialog.Plan.Title.c_str());
   if (Dialog.Now != Stage::Overdue && Reached(Dialog.Deadline)) {
     const std::string late =

@@ -100,9 +100,20 @@ void RightClick(std::vector<INPUT> &out, POINT at) {
   }
 }
 
-std::string Send(std::vector<INPUT> &inputs) {
+struct ContextMenuAt {
+  HWND Over = nullptr;  // none: no menu to ask for
+  POINT At = {};
+};
+
+std::string Send(std::vector<INPUT> &inputs, const ContextMenuAt &menu = {}) {
   std::string error = BringToFront();
   if (!error.empty()) return error;
+  if (menu.Over) {
+    PumpFor(IdleMs);  // the focus changes of coming to the front go first
+    PostMessageA(MainWindow(), WM_CONTEXTMENU,
+                 reinterpret_cast<WPARAM>(menu.Over),
+                 MAKELPARAM(menu.At.x, menu.At.y));
+  }
   const UINT sent =
       SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   if (sent != inputs.size()) {
@@ -161,6 +172,7 @@ std::string TypeText(const std::string &text) {
 
 std::string PressKeys(const std::string &keys) {
   std::vector<INPUT> inputs;
+  ContextMenuAt menuAt;
   size_t start = 0;
   while (start < keys.size()) {
     size_t end = keys.find(' ', start);
@@ -176,11 +188,22 @@ std::string PressKeys(const std::string &keys) {
       Character(inputs, static_cast<wchar_t>(c));
       continue;
     }
-    if (token.rfind("right-click:", 0) == 0) {
+    const bool bar = token.rfind("right-click-bar:", 0) == 0;
+    if (bar || token.rfind("right-click:", 0) == 0) {
       POINT at;
-      const size_t row = std::strtoul(token.c_str() + 12, nullptr, 10);
-      if (!HistoryRowOnScreen(row, at))
-        return "no history row " + token.substr(12) + " to click";
+      const std::string number = token.substr(token.find(':') + 1);
+      const size_t row = std::strtoul(number.c_str(), nullptr, 10);
+      if (!HistoryRowOnScreen(row, at, bar))
+        return "no history row " + number + " to click";
+      if (bar) {
+        // Wine's scroll bar keeps a right click to itself; Windows tells the
+        // window of it as a context menu at that point, before the keys
+        // that follow.
+        POINT inList;
+        HistoryRowOnScreen(row, inList);
+        menuAt = {WindowFromPoint(inList), at};
+        continue;
+      }
       RightClick(inputs, at);
       continue;
     }
@@ -206,6 +229,6 @@ std::string PressKeys(const std::string &keys) {
     Key(inputs, vk, true);
     for (size_t i = held.size(); i-- > 0;) Key(inputs, held[i], true);
   }
-  if (inputs.empty()) return "no keys given";
-  return Send(inputs);
+  if (inputs.empty() && !menuAt.Over) return "no keys given";
+  return Send(inputs, menuAt);
 }

@@ -151,7 +151,7 @@ class Watched {
     std::vector<DialogReport> dialogs;
     if (!Plans.empty()) dialogs = FinishFileDialogs();
     for (const MessageBoxSeen &q : asked) {
-      Say("question: " + Quote(q.Text) + ", answered " + Word(q.Pressed));
+      Say("question: " + QuoteEntry(q.Text) + ", answered " + Word(q.Pressed));
       if (q.Pressed != A.Answer && !(A.Answer == IDNO && q.Pressed == IDOK))
         Say("error: the question offers no " + Word(A.Answer));
     }
@@ -206,13 +206,17 @@ void KeysStep(const std::string &keys) {
     Say("error: keys " + Quote(keys) + ": " + error);
 }
 
-// As the title bar's close button does, or Windows when the person logs off.
-void CloseStep(const QuestionAnswer &a, bool loggingOff) {
+enum class Closing { Button, LogOff, LogOffCalledOff };
+
+// As the title bar's close button does, or Windows when the person logs off;
+// or when the log-off is called off after the editor agreed (another program
+// refused to end).
+void CloseStep(const QuestionAnswer &a, Closing how) {
   Watched w(a, nullptr);
-  if (!loggingOff) {
+  if (how == Closing::Button) {
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
   } else if (SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0)) {
-    SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
+    SendMessageA(MainWindow(), WM_ENDSESSION, how == Closing::LogOff, 0);
   }
   w.Report(true);
 }
@@ -301,9 +305,12 @@ bool Step(const std::string &step) {
     Answer.Dialog = true;
     Answer.Plan = plan;
   } else if (Called(step, "close", rest) && AnswerOf(rest, question)) {
-    CloseStep(question, false);
+    CloseStep(question, Closing::Button);
   } else if (Called(step, "log-off", rest) && AnswerOf(rest, question)) {
-    CloseStep(question, true);
+    CloseStep(question, Closing::LogOff);
+  } else if (Called(step, "log-off-called-off", rest) &&
+             AnswerOf(rest, question)) {
+    CloseStep(question, Closing::LogOffCalledOff);
   } else if (StartsWith(step, "snap-menu ")) {
     error = SnapMenu(MainWindow(), PluginsMnemonic, step.substr(10));
     Say(error.empty() ? "snapshot: " + Quote(step.substr(10))

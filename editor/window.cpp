@@ -317,6 +317,7 @@ bool SaveFirst(const char *doing, const std::string &note,
 // Whether the editor may close now. What would be lost is asked about
 // first: the unsaved history, the statement not run, or both.
 bool MayClose() {
+  FaultPoint("close");
   if (CommandRunning()) {
     SetStatus("Not closed: a plug-in's command is still running");
     return false;
@@ -659,14 +660,18 @@ void ClearAsked() {
   ClearHistory();
 }
 
-bool HistoryRowOnScreen(size_t number, POINT &at) {
-  RECT r;
+bool HistoryRowOnScreen(size_t number, POINT &at, bool scrollBar) {
+  RECT r, client;
   if (number < 1 || number > Entries().size()) return false;
   SendMessageA(Ui.List, LB_SETTOPINDEX, number - 1, 0);
   if (SendMessageA(Ui.List, LB_GETITEMRECT, number - 1,
                    reinterpret_cast<LPARAM>(&r)) == LB_ERR) {
     return false;
   }
-  at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  GetClientRect(Ui.List, &client);
+  // The scroll bar stands just right of the client area.
+  const int x = scrollBar ? client.right + GetSystemMetrics(SM_CXVSCROLL) / 2
+                          : (r.left + r.right) / 2;
+  at = {x, (r.top + r.bottom) / 2};
   return ClientToScreen(Ui.List, &at);
 }

@@ -35,5 +35,6 @@ bool RunOffered(const std::string &caption);
 void ClearAsked();
 
 // Scrolls the history so that row `number` (from 1) is shown, and gives the
-// middle of it on the screen; false when there is no such row.
-bool HistoryRowOnScreen(size_t number, POINT &at);
+// middle of it on the screen, or the scroll bar beside it; false when there
+// is no such row.
+bool HistoryRowOnScreen(size_t number, POINT &at, bool scrollBar = false);

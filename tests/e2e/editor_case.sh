@@ -123,7 +123,7 @@ case "$case_name" in
     # dialogs answered by the autopilot), Tab and the labels' Alt+S and
     # Alt+I move between the controls, Del deletes, Enter recalls, and
     # Shift+F10 opens the list's context menu.
-    editor --script "keys alt+h c; type SELECT 1\\;; keys ctrl+enter; type SELECT 'caf\\xE9'\\r\\n  FROM dual\\;; keys f5; show; answer save $W\\person.ini; keys alt+p s; keys alt+h c; show; answer load $W\\person.ini; keys alt+p l; show; keys tab tab home del; keys alt+s alt+i enter; show; answer question no; keys alt+i shift+f10 c; quit"
+    editor --script "keys alt+h c; type SELECT 1\\;; keys ctrl+enter; type SELECT 'caf\\xE9'\\r\\n  FROM dual\\;; keys f5; show; answer save $W\\person.ini; keys alt+p s; keys alt+h c; show; answer load $W\\person.ini; keys alt+p l; show; keys tab tab home del; keys alt+s; type -- draft; keys alt+i enter; show; answer question no; keys alt+i shift+f10 c; quit"
     expect "status: History cleared: 5 entries removed"
     second="SELECT 'caf$e9'\\r\\n  FROM dual;"
     typed=$(printf '%s\n' 'entry 1: "SELECT 1;"' "entry 2: \"$second\"" "statement box: \"$second\"")
@@ -169,13 +169,30 @@ case "$case_name" in
     expect "editor closed"; refuse "question:"
     editor --script "clear; load $W\\saved.ini; close"
     expect "editor closed"; refuse "question:"; refuse "error:"
+    # An unrun statement is work too: the question says what would be lost.
+    editor --script "type SELECT 5\\;; close cancel; close no"
+    lost='The statement in the box has not been run: it is lost when the editor closes.'
+    expect "question: \"$lost Close anyway?\", answered cancel"
+    expect "question: \"$lost Close anyway?\", answered ok"
+    expect "editor closed"
+    editor --script "run SELECT 6\\;; type x; close no"
+    expect "question: \"Save the history before closing?\\n\\n$lost\", answered no"
+    # Windows calls the log-off off after the editor agreed: it stays.
+    editor --script "run SELECT 7\\;; log-off-called-off no; show; quit"
+    expect "editor still open"; expect "step: show"
+    # Keys that close end their step at once, without an error.
+    started=$(date +%s)
+    editor --script "run SELECT 1\\;; answer close no; keys alt+f4"
+    expect "editor closed"; refuse "error:"
+    [ $(($(date +%s) - started)) -lt 10 ] || { echo "closing by keys took 10 s or more"; failures=$((failures + 1)); }
     ;;
   long_history_is_refused_before_save_would_refuse)
     # What the history holds always saves and loads back: a statement, a
     # fill or a load past the file's limits is refused with the reason,
     # and the statement stays in its box.
-    # The mouse finds the row under it past 65,536 rows as well.
-    editor --script "fill 99995; run SELECT 1\\;; fill 1; fill 999999999; save $W\\full.ini; keys right-click:70000 d; run SELECT 1\\;; quit"
+    # The mouse finds the row under it past 65,536 rows as well, and a
+    # right click on the scroll bar leaves the row selected as it is.
+    editor --script "fill 99995; run SELECT 1\\;; fill 1; fill 999999999; save $W\\full.ini; keys right-click:70000 esc; keys right-click-bar:50000 d; run SELECT 1\\;; quit"
     expect "status: Added 99995 generated statements"
     expect "status: Not run, the statement stays in its box: the history would hold 100001 entries, and a history file takes at most 100000; delete or clear history entries first"
     expect "status: Not filled: the history would hold 100001 entries, and a history file takes at most 100000"
@@ -185,7 +202,7 @@ case "$case_name" in
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 100000"
     # Bytes: a file read with line feeds alone that the writer's CRLF would
     # take past 4 MiB, and a statement that would take a full file past it.
-    python3 - "$work/lf.ini" "$work/near.ini" <<'PY'
+    python3 - "$work/lf.ini" "$work/near.ini" "$work/exact.ini" <<'PY'
 import sys
 def write(path, n, size, end):
     with open(path, "wb") as f:
@@ -194,12 +211,24 @@ def write(path, n, size, end):
             f.write(b'Entry%d="%s"' % (i, b"x" * size) + end)
 write(sys.argv[1], 100000, 28, b"\n")    # 4,188,918 bytes; 4,288,920 with CRLF
 write(sys.argv[2], 91357, 31, b"\r\n")  # 4,191,340 bytes: 2,964 to spare
+with open(sys.argv[2], "rb") as f:       # exactly 4 MiB: the last entry longer
+    near = f.read()
+with open(sys.argv[3], "wb") as f:
+    f.write(near[:-3] + b"x" * 2964 + near[-3:])
 PY
-    editor --script "load $W\\lf.ini; load $W\\near.ini; run SELECT '$(printf '%06000d' 0)'\\;; quit"
+    # Of two statements of 1,500 bytes the second no longer fits: each one's
+    # bytes count. A file of exactly 4 MiB loads.
+    s1500="SELECT '$(printf '%01490d' 0)'\\;"
+    editor --script "load $W\\lf.ini; load $W\\near.ini; run $s1500; run $s1500; answer question no; load $W\\exact.ini; quit"
     expect_re '^status: History not loaded, kept as it was: its file would take [0-9]+ bytes, and a history file takes at most 4194304$'
     expect "status: Loaded 91357 history entries from $W\\near.ini"
-    expect_re "^status: Not run, the statement stays in its box: its file would take [0-9]+ bytes, and a history file takes at most 4194304; delete or clear history entries first$"
+    expect "status: Ran the statement (no database here, nothing executed); it is history entry 91358"
+    expect "status: Not run, the statement stays in its box: its file would take 4194370 bytes, and a history file takes at most 4194304; delete or clear history entries first"
+    expect "status: Loaded 91357 history entries from $W\\exact.ini"
     no_errors
+    # A fill of exactly the limit is made whole.
+    editor --script "clear; fill 100000; delete 100000; quit"
+    expect "status: Deleted history entry 100000; 99999 entries left"
     ;;
   recall_runs_back_exactly_what_was_stored)
     # Every byte a history file can hold, line breaks of every shape among
@@ -228,8 +257,10 @@ PY
   keys_left_open_are_closed_and_reported)
     # Keys that open a menu and leave it open would hold the editor for
     # ever: 20 seconds later it is closed and the step says so.
-    editor --script "keys alt+h; run SELECT 1\\;; quit"
+    # A step's word is matched whole: "runaway" runs nothing.
+    editor --script "keys alt+h; run SELECT 1\\;; runaway; quit"
     expect 'error: keys "alt+h": the keys were not all handled in time: what they opened was closed'
+    expect 'error: unknown step "runaway"'
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
     ;;
   editor_is_windowed_and_prints_through_a_pipe)
@@ -256,10 +287,10 @@ PY
     # A service that throws (as when memory runs out) fails in the status
     # line and returns 0 to the plug-in, and the editor goes on; a window
     # whose title bar is not drawn is not pictured.
-    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; log-off-while-busy; save $W\\during.ini; delete 1; log-off-while-busy; close cancel; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
+    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; log-off-while-busy; save $W\\during.ini; delete 1; log-off-while-busy; close cancel; throw-in close; log-off no; throw-in autopilot; save $W\\ticked.ini; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
     expect "status: History not saved: not enough memory"
     expect "status: History not loaded: not enough memory"
-    same "results handed back to the plug-ins" "0 0 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
+    same "results handed back to the plug-ins" "0 0 1 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
     [ "$(shown 1 | grep -ac '^entry ')" -eq 5 ] || { echo "history changed"; failures=$((failures + 1)); }
     [ ! -e "$work/thrown.ini" ] || { echo "thrown.ini written"; failures=$((failures + 1)); }
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
@@ -278,6 +309,12 @@ PY
     refuse "dialog asked:"
     expect "service: ExportHistory(\"$W\\during.ini\")"
     [ "$(grep -ac '^question: ' "$log")" -eq 1 ] || { echo "not one question asked"; failures=$((failures + 1)); }
+    # Deciding whether to end the session fails: the session does not end.
+    expect "status: Not closed: not enough memory"
+    # The autopilot's timer throws inside the plug-in's dialog: it says so,
+    # and the dialog is still answered.
+    expect "autopilot failed: its timer threw"
+    expect "service: ExportHistory(\"$W\\ticked.ini\")"
     expect "snapshot: \"$W\\framed.bmp\""
     expect_re '^error: no picture of the menu: the picture shows no title bar'
     [ -f "$work/framed.bmp" ] && [ ! -e "$work/bare.bmp" ] ||
