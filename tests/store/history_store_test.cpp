@@ -155,6 +155,19 @@ HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
   return file;
 }
 
+// The digit a one-character target's temporary names are tried from, or -1
+// to leave it to chance: the store draws it from the process id and the
+// clock, stood in for here (the process id as 0, the clock as the digit).
+int FirstDigit = -1;
+decltype(&GetTickCount) PlatformGetTickCount;
+decltype(&GetCurrentProcessId) PlatformGetCurrentProcessId;
+DWORD WINAPI SteeredGetTickCount() {
+  return FirstDigit < 0 ? PlatformGetTickCount() : DWORD(FirstDigit);
+}
+DWORD WINAPI SteeredGetCurrentProcessId() {
+  return FirstDigit < 0 ? PlatformGetCurrentProcessId() : 0;
+}
+
 // Saves, and checks the name of every temporary file the save created: "~"
 // and hex digits, ".tmp" after them where it fits, never longer than
 // the target's name (so its path fits wherever the target's does) and never
@@ -168,6 +181,18 @@ bool SaveWatched(const std::string &target, const History &history,
     EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
                               "CreateFileA",
                               reinterpret_cast<void *>(&RecordingCreateFileA)));
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    PlatformGetTickCount = reinterpret_cast<decltype(&GetTickCount)>(
+        GetProcAddress(kernel, "GetTickCount"));
+    PlatformGetCurrentProcessId =
+        reinterpret_cast<decltype(&GetCurrentProcessId)>(
+            GetProcAddress(kernel, "GetCurrentProcessId"));
+    EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
+                              "GetTickCount",
+                              reinterpret_cast<void *>(&SteeredGetTickCount)));
+    EXPECT_TRUE(ReplaceImport(
+        GetModuleHandleA(nullptr), "kernel32.dll", "GetCurrentProcessId",
+        reinterpret_cast<void *>(&SteeredGetCurrentProcessId)));
   }
   Created.clear();
   const bool saved = SaveHistoryFile(target.c_str(), history, error);
@@ -387,6 +412,8 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
   // ".tmp" fits in a temporary name from 13 characters on.
   const char *names[] = {"h",
                          "hi",
+                         "hist9.ini",
+                         "hist10.ini",
                          "history.ini",
                          "history1.ini",
                          "history12.ini",
@@ -409,8 +436,8 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
     EXPECT_EQ(Names(inner), std::vector<std::string>{name});
   }
   Report("history-store",
-         "target path of 259 characters (names of 1, 2, 11, 12, 13 and 41 "
-         "characters)",
+         "target path of 259 characters (names of 1, 2, 9, 10, 11, 12, 13 and "
+         "41 characters)",
          std::size(names), HasFailure(), "saved and loaded back");
 }
 
@@ -419,23 +446,32 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
     const char *Why;
     const char *Target;
     std::vector<std::string> Others;
-    Taken First;  // the first temporary name tried
+    Taken First;             // the first temporary name tried
+    int FirstDigit;          // a one-character target's, or -1
+    const char *FirstTried;  // then the name of the first file tried
   } cases[] = {
       // A file of the name a temporary file once had.
       {"usual name",
        "history.ini",
        {"history.ini.saving", "history.tmp"},
-       Taken::No},
+       Taken::No,
+       -1,
+       nullptr},
       // A one-character name leaves the fewest names for a temporary file
-      // that must fit where the target does: all but one are taken here.
+      // that must fit where the target does: all but one are taken here,
+      // and the free one is the last name tried.
       {"crowded",
        "7",
        {"0", "1", "2", "3", "4", "5", "6", "8", "9", "A", "B", "D", "E", "F"},
-       Taken::No},
+       Taken::No,
+       0xD,
+       "D"},
+      // The target's own name in other letters is the target all the same.
+      {"target a digit in lower case", "c", {}, Taken::No, 0xC, "D"},
       // A folder answers otherwise than a file does; both mean "try the
       // next name", not "give up".
-      {"first name a file", "history.ini", {}, Taken::ByFile},
-      {"first name a folder", "history.ini", {}, Taken::ByFolder},
+      {"first name a file", "history.ini", {}, Taken::ByFile, -1, nullptr},
+      {"first name a folder", "history.ini", {}, Taken::ByFolder, -1, nullptr},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Why);
@@ -448,8 +484,13 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
     std::vector<std::string> before = Names(folder);
     std::string error;
     TakeFirstName = c.First;
+    FirstDigit = c.FirstDigit;
     EXPECT_TRUE(SaveWatched(target, Current, error)) << error;
     TakeFirstName = Taken::No;
+    FirstDigit = -1;
+    if (c.FirstTried && !Created.empty()) {
+      EXPECT_EQ(Created[0], folder + "\\" + c.FirstTried);
+    }
     EXPECT_SAME_BYTES(ReadBytes(target), FormatHistory(Current));
     for (const std::string &name : c.Others) {
       EXPECT_EQ(ReadBytes(folder + "\\" + name), "mine " + name);
@@ -469,7 +510,8 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
   }
   Report("history-store",
          "names beside the target (old temporary name, 14 short names taken, "
-         "the first temporary name a file or a folder)",
+         "the target's in lower case, the first temporary name a file or a "
+         "folder)",
          std::size(cases), HasFailure(), "saved, other files untouched");
 }
 
