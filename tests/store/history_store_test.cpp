@@ -145,12 +145,15 @@ HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
   if (disposition == CREATE_NEW) Created.push_back(path);
   HANDLE file = PlatformCreateFileA(path, access, share, security, disposition,
                                     flags, model);
-  // Windows refuses to open a folder as a file with "access denied"; Wine
-  // says "file exists" as for a file. Answer as Windows does.
-  const DWORD attributes = GetFileAttributesA(path);
-  if (file == INVALID_HANDLE_VALUE && attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  // Windows refuses a folder where a file is wanted with "access denied",
+  // which the store must take as a name in use; Wine answers "file exists",
+  // as for a file. Answer as Windows does, so that path is taken here too.
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesA(path);
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
+                        (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    SetLastError(folder ? ERROR_ACCESS_DENIED : error);
   }
   return file;
 }
@@ -181,7 +184,7 @@ bool SaveWatched(const std::string &target, const History &history,
     EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
                               "CreateFileA",
                               reinterpret_cast<void *>(&RecordingCreateFileA)));
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     PlatformGetTickCount = reinterpret_cast<decltype(&GetTickCount)>(
         GetProcAddress(kernel, "GetTickCount"));
     PlatformGetCurrentProcessId =
