@@ -22,7 +22,8 @@ have xdotool || need+=(xdotool)  # real X key events, as a person's keyboard
 have osslsigncode || need+=(osslsigncode)
 have openssl || need+=(openssl)
 dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
-# Wine's own fonts: without them the pictures' title bar buttons show letters.
+# Wine's own fonts: build/wine-run copies their Marlett, with which Wine draws
+# the title bar's buttons, into its prefix (without it they show letters).
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 
 [ ${#need[@]} -eq 0 ] && exit 0
