@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The project's own verdicts fail on the faults they exist to catch: the
 round trip's comparison of transcripts, the refusal rule, the strict ctest
-run and the shipped files' checks, each fed the fault itself."""
+run, the shipped files' checks and the docs check, each fed the fault
+itself."""
 
 import os
 import shutil
@@ -205,6 +206,115 @@ class ShippedFileChecks(Folder):
         self.assertNotEqual(r.returncode, 0, out)
         self.assertIn("Pellor.dll: not GUI", out)
         self.assertIn("Dravik.dll: not GUI", out)
+
+
+def sentence(words, end="."):
+    return " ".join(["word"] * words) + end
+
+
+def appended(text):
+    return lambda page: page + "\n" + text + "\n"
+
+
+def padded_to_lines(lines):
+    return lambda page: page + "\n" * (lines - len(page.splitlines()))
+
+
+def padded_to_characters(characters):
+    # In a code block, so that only the length counts.
+    fence = "\n```\n\n```\n"
+    return lambda page: (page + fence[:5] + "x" * (characters - len(page) - len(fence))
+                         + fence[5:])
+
+
+def replaced(old, new):
+    def change(page):
+        assert old in page, f"{old!r} is not on the page: the row needs mending"
+        return page.replace(old, new)
+    return change
+
+
+# Each row: what is done, to which file, and what the docs check must say of
+# it (None: it must pass; a change of None deletes the file).
+DOCS_FAULTS = [
+    ("the pages as they are", "README.md", lambda page: page, None),
+    ("a front page of 200 lines", "README.md", padded_to_lines(200), None),
+    ("a front page of 250 lines under 14,000 characters", "README.md",
+     padded_to_lines(250), "README.md: 250 lines; a front page has at most 200"),
+    ("a front page of 14,000 characters", "README.md", padded_to_characters(14000), None),
+    ("a front page of 14,001 characters within 200 lines", "README.md",
+     padded_to_characters(14001), "README.md: 14,001 characters; a front page has at most 14,000"),
+    ("a link to a missing page", "README.md", appended("[Gone](docs/gone.md)"),
+     "README.md: docs/gone.md: no such file"),
+    ("a link to a missing heading", "README.md", appended("[Here](docs/editor.md#nowhere)"),
+     "no heading or anchor #nowhere in docs/editor.md"),
+    ("a page the front page does not link", "docs/unlinked.md", lambda page: "# Unlinked\n",
+     "README.md: no link to docs/unlinked.md"),
+    ("a sentence of 35 words on the front page", "README.md", appended(sentence(35)), None),
+    ("a sentence of 36 words on the front page", "README.md", appended(sentence(36)),
+     "a sentence of 36 words, at most 35"),
+    ("36 words joined by a semicolon", "README.md",
+     appended(sentence(18, ";") + " " + sentence(18)), "a sentence of 36 words, at most 35"),
+    ("36 words in a list item", "README.md", appended("- " + sentence(36, "")),
+     "a sentence of 36 words, at most 35"),
+    ("a sentence of 36 words in the guide", "resources/release-guide.txt",
+     appended(sentence(36)), "resources/release-guide.txt:"),
+    ("a sentence of 50 words in docs/", "docs/guest.md", appended(sentence(50)), None),
+    ("a sentence of 51 words in docs/", "docs/guest.md", appended(sentence(51)),
+     "docs/guest.md:"),
+    ("60 words in a code block", "docs/guest.md",
+     appended("```\n" + sentence(60) + "\n```"), None),
+    ("the guide missing", "resources/release-guide.txt", None,
+     "resources/release-guide.txt: missing"),
+    ("the refusal box's caption spelled otherwise than the libraries do",
+     "resources/release-guide.txt", replaced("plig-in", "plug-in"),
+     "does not show the refusal box's \"Save History plig-in\""),
+    ("a command naming the archive of one version", "README.md",
+     appended("`certutil -hashfile history-plugins-1.0.0.0-win32.zip SHA256`"),
+     "history-plugins-1.0.0.0-win32 goes stale"),
+    ("a package installed and not listed", "docs/building.md",
+     replaced("`fonts-wine`", "fonts-wine"), "the package fonts-wine is installed but not listed"),
+    ("a package the guest installs and not listed", "docs/building.md",
+     replaced("`initramfs-tools`", "initramfs-tools"),
+     "the package initramfs-tools is installed but not listed"),
+    ("the guest's image a size it is not", "docs/guest.md", replaced("6 GB", "3 GB"),
+     "does not say the image's size (6 GB)"),
+]
+
+
+class DocsCheck(unittest.TestCase):
+    """tests/docs_test.py on copies of the pages, each changed one way."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.top = tempfile.mkdtemp(prefix="docs check ")
+        cls.addClassCleanup(shutil.rmtree, cls.top)
+        cls.pages = os.path.join(cls.top, "as they are")
+        shutil.copytree(ROOT, cls.pages, ignore=shutil.ignore_patterns(".git", "build", "dist"))
+
+    def test_each_fault_fails_the_check_and_each_edge_passes(self):
+        for n, (what, name, change, said) in enumerate(DOCS_FAULTS):
+            with self.subTest(what):
+                root = os.path.join(self.top, f"row {n}")
+                shutil.copytree(self.pages, root)
+                path = os.path.join(root, name)
+                if change is None:
+                    os.remove(path)
+                else:
+                    page = ""
+                    if os.path.exists(path):
+                        with open(path, encoding="utf-8") as f:
+                            page = f.read()
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(change(page))
+                r = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "docs_test.py"),
+                                    root], capture_output=True, text=True)
+                if said is None:
+                    self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                else:
+                    self.assertEqual(r.returncode, 1, r.stdout + r.stderr)
+                    self.assertIn(said, r.stdout)
+                shutil.rmtree(root)
 
 
 if __name__ == "__main__":
