@@ -17,7 +17,7 @@ static_assert(FilterBytes == 46, "four strings and the closing NUL");
 
 // The list is written as 32-bit words worked out at compile time, a dozen
 // stores in all: copied byte by byte from a table it took a loop of 46
-// rounds, as long as all the rest of a command.
+// rounds, two thirds as long as all the rest of a command.
 using Word = DWORD __attribute__((may_alias, aligned(1)));
 using HalfWord = WORD __attribute__((may_alias, aligned(1)));
 constexpr DWORD FilterWords = FilterBytes / 4;
@@ -53,7 +53,7 @@ BOOL ChooseHistoryFile(HWND owner) {
   HistoryPath[MAX_PATH - 1] = '\0';
 
   // With the record's address in a register rather than written into every
-  // store, each store is 3 or 4 bytes shorter and the code stays within
+  // store, each store is 2 or 3 bytes shorter and the code stays within
   // one 512-byte section of the file.
   OPENFILENAMEA *record = &FileDialogRecord;
   asm("" : "+r"(record));
