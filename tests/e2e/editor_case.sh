@@ -285,22 +285,39 @@ PY
     expect "step: quit"
     ;;
   run_sh_round_trip)
-    # What ./run.sh runs without a display, as it runs it: the round trip
-    # must end well and say the history came back; with an editor too old,
-    # both refusals are the result.
-    round_trip() {
-      "$tools/round-trip.sh" "$(dirname "$wine_run")" "$dist" "$@" >"$log" 2>&1
+    # ./run.sh as the front page writes it, without a display, after the
+    # build: it describes both libraries and runs the scripted round trip,
+    # which must end well and say the history came back; its arguments reach
+    # the editor, so one too old is refused by both. The round trip starts
+    # and stops a wineserver of its own prefix, never the one this test run
+    # shares; where this kernel runs no 32-bit programs, ./run.sh goes into
+    # the emulated guest itself, so this case runs outside it.
+    root=$(cd "$tools/.." && pwd -P)
+    [ "$(cd "$(dirname "$wine_run")" && pwd -P)" = "$root/build" ] ||
+      { echo "./run.sh builds in $root/build, not in $(dirname "$wine_run"): not this build"; exit 1; }
+    run_sh() {
+      env -u DISPLAY HISTORY_WINEPREFIX="$(dirname "$work")/run.sh wineprefix" \
+        "$root/run.sh" "$@" >"$log" 2>&1
       rc=$?
-      [ $rc -eq 77 ] && { cat "$log"; exit 77; }
-      echo "--- round-trip.sh $*"; cat "$log"
-      [ $rc -eq 0 ] || { echo "round-trip.sh exited $rc"; failures=$((failures + 1)); }
+      echo "--- ./run.sh $*"; cat "$log"
+      [ $rc -eq 0 ] || { echo "FAILED: ./run.sh exited $rc"; failures=$((failures + 1)); }
     }
-    round_trip
-    expect_re '^Restored history is identical: yes '
-    round_trip --host-version 1.51.21
+    run_sh
+    expect "== Built"
+    for dll in Pellor Dravik; do expect_re "^$dll\.dll: [0-9]+ bytes\$"; done
+    [ "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")" -eq 2 ] ||
+      { echo "MISSING: the exports of both libraries"; failures=$((failures + 1)); }
+    expect "  imports  COMDLG32.DLL: GetSaveFileNameA"
+    expect "  imports  COMDLG32.DLL: GetOpenFileNameA"
+    [ "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")" -eq 2 ] ||
+      { echo "MISSING: the version of both libraries"; failures=$((failures + 1)); }
+    expect "Every library accepted editor 1.51.22."
+    expect "Restored history is identical: yes (4 entries)"
+    run_sh --host-version 1.51.21
+    expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "Every library refused editor 1.51.21, as it must (older than 1.51.22): nothing to save or load."
-    "$wine_run" --start  # round-trip.sh stopped the run's wineserver; the cases after want one
+    refuse "Restored history"
     ;;
   *) echo "unknown case $case_name"; exit 2 ;;
 esac
