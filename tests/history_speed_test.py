@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The speed benchmark's verdict (bench/history_speed.py), fed transcripts
 that must pass and transcripts with the faults it exists to catch: a goal
-missed, a save that failed, a size never measured."""
+missed, a save, a load or a step that failed, a size never measured or
+measured fewer times one way than the other."""
 
 import os
 import subprocess
@@ -48,6 +49,12 @@ CASES = [
      "went wrong: the editor ended with status 5, not 0"),
     ("the editor's end unknown", transcript(ended=b""), 1, "exit status is missing"),
     ("a size missing", transcript(sizes=(10000, 100000)), 1, "1000 entries: 0 saves and 0 loads timed"),
+    ("a step went wrong", transcript(extra=b"error: step \"load\": no such file\n"), 1,
+     "went wrong: error: step"),
+    # Three rounds of which one load is missing: the medians would hide it.
+    ("a load missing in one round", transcript(sizes=(1000, 10000, 100000) * 3).replace(
+        b"timing: ImportHistory 10000 ", b"timing: ImportHistory 10001 ", 1), 1,
+     "10000 entries: 3 saves and 2 loads timed"),
 ]
 
 
