@@ -312,7 +312,7 @@ class ChecksOfTheTests(Folder):
                 [l + " and more" if l.startswith("status: ") else l for l in saved]), 1,
              "MISSING: status: Saved 5 history entries to"),
             ("a plug-in result with more than a number", lambda: self.editor_case(
-                [l + ", 2" if l.startswith("OnCall") else l for l in saved]), 1,
+                [l + " 2" if l.startswith("OnCall") else l for l in saved]), 1,
              "DIFFERS: results handed back to the plug-in"),
             ("a save that wrote no file", lambda: self.editor_case(saved, writes=False), 1,
              "MISSING: bare.ini with the 5 entries"),
