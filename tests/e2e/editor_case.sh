@@ -39,6 +39,9 @@ shown() {  # shown N: the lines the Nth "show" step printed
 same() {  # same WHAT EXPECTED ACTUAL: the two texts are equal, byte for byte
   [ "$2" = "$3" ] || { printf 'DIFFERS: %s\nexpected:\n%s\nactual:\n%s\n' "$1" "$2" "$3"; failures=$((failures + 1)); }
 }
+results() {  # what OnCall returned, in order, on one line: all it said
+  sed -n 's/^OnCall -> //p' "$log" | tr '\n' ' ' | sed 's/ $//'
+}
 no_errors() {  # no step, key press or dialog went wrong
   refuse "error:"
   refuse "autopilot failed"
@@ -51,31 +54,53 @@ case "$case_name" in
     rm -f "$work/bare.ini"
     editor --script "save $W\\bare; quit"
     expect "service: ExportHistory(\"$W\\bare.ini\")"
-    expect "OnCall -> 1"
-    [ -f "$work/bare.ini" ] || { echo "MISSING: file bare.ini"; failures=$((failures + 1)); }
+    same "results handed back to the plug-in" "1" "$(results)"
+    expect "status: Saved 5 history entries to $W\\bare.ini"
+    # The file is the history, under the name with ".ini" and no other.
+    [ "$(grep -ac '^Entry[1-5]="' "$work/bare.ini" 2>/dev/null)" -eq 5 ] && [ ! -e "$work/bare" ] ||
+      { echo "MISSING: bare.ini with the 5 entries, and no file bare"; failures=$((failures + 1)); }
+    no_errors
     ;;
   load_adds_ini_extension)
-    editor --script "save $W\\again.ini; load $W\\again; quit"
+    # Cleared before the load, so only a load that worked brings it back.
+    editor --script "show; save $W\\again.ini; clear; load $W\\again; show; quit"
     expect "service: ImportHistory(\"$W\\again.ini\")"
+    same "results handed back to the plug-ins" "1 1" "$(results)"
+    expect "status: Loaded 5 history entries from $W\\again.ini"
+    same "history loaded back" "$(shown 1 | grep -a '^entry ')" "$(shown 2 | grep -a '^entry ')"
+    [ "$(shown 2 | grep -ac '^entry ')" -eq 5 ] || { echo "MISSING: 5 entries loaded"; failures=$((failures + 1)); }
+    no_errors
     ;;
   overwrite_no_then_cancel_keeps_file)
-    editor --script "save $W\\keep.ini; quit"
-    cp "$work/keep.ini" "$work/keep.before"
     # Replies in the order given: a "no" first cancels, whatever follows;
-    # and two replies are two replies, never part of the name typed.
-    editor --script "save $W\\keep.ini no yes; save $W\\keep.ini yes yes; quit"
-    same "results handed back to the plug-in" "0 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
+    # and two replies are two replies, never part of the name typed. The
+    # history differs from the file's each time, so a file replaced after
+    # "no", or kept after "yes", shows in its bytes.
+    editor --script "save $W\\keep.ini; run SELECT 'kept out'\\;; save $W\\keep.ini no yes; quit"
+    same "results handed back to the plug-in" "1 0" "$(results)"
     same "what was saved" "service: ExportHistory(\"$W\\keep.ini\")" "$(grep -a '^service: ' "$log")"
-    [ "$(grep -ac '^dialog asked: ' "$log")" -eq 2 ] || { echo "MISSING: two replace questions"; failures=$((failures + 1)); }
+    same "replace questions" 1 "$(grep -ac '^dialog asked: ' "$log")"
+    cp "$work/keep.ini" "$work/keep.before"
+    # The same history as at the first save, saved afresh: what keep.ini
+    # must still hold; then one more statement, and "yes" replaces it.
+    editor --script "save $W\\start.ini; run SELECT 'replaced'\\;; save $W\\keep.ini yes yes; quit"
+    same "results handed back to the plug-in" "1 1" "$(results)"
+    same "replace questions" 1 "$(grep -ac '^dialog asked: ' "$log")"
+    cmp "$work/start.ini" "$work/keep.before" ||
+      { echo "keep.ini was replaced after \"no\""; failures=$((failures + 1)); }
+    { sed 's/^Count=5\r$/Count=6\r/' "$work/start.ini"; printf 'Entry6="SELECT '\''replaced'\'';"\r\n'; } |
+      cmp - "$work/keep.ini" || { echo "keep.ini is not the history with the statement added"; failures=$((failures + 1)); }
+    no_errors
     ;;
   load_missing_file_keeps_history)
     rm -f "$work/missing.ini"
     editor --script "show; load $W\\missing.ini; show; quit"
-    grep -aqF "service: ImportHistory(\"$W\\missing" "$log" ||
-      { echo "MISSING: ImportHistory of the missing file"; failures=$((failures + 1)); }
-    expect "OnCall -> 0"
-    grep -aq '^status: History not loaded, kept as it was' "$log" || failures=$((failures + 1))
-    [ "$(grep -ac '^entry ' "$log")" -eq 10 ] || { echo "history changed"; failures=$((failures + 1)); }
+    expect "service: ImportHistory(\"$W\\missing.ini\")"
+    same "results handed back to the plug-in" "0" "$(results)"
+    expect_re '^status: History not loaded, kept as it was: '
+    same "history after the failed load" "$(shown 1)" "$(shown 2)"
+    [ "$(shown 2 | grep -ac '^entry ')" -eq 5 ] || { echo "MISSING: the 5 entries kept"; failures=$((failures + 1)); }
+    refuse "autopilot failed"; expect "step: quit"
     ;;
   dialog_shows_title_filters_and_last_path)
     editor --script "save $W\\first.ini; save-all-files $W\\second.ini; cancel save; cancel load; quit"
@@ -84,14 +109,21 @@ case "$case_name" in
     expect_re '^dialog: "Select File for export to", name "([^"]*\\)?first\.ini", filter "INI files \(\*\.ini\)"'
     expect_re '^dialog: "Select File for export to", name "([^"]*\\)?second\.ini", filter "INI files \(\*\.ini\)"'
     expect "dialog: \"Select File for load from\", name \"\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    # Two saves, the second through "All Files"; both cancelled dialogs give 0.
+    same "results handed back to the plug-ins" "1 1 0 0" "$(results)"
+    [ -f "$work/first.ini" ] && [ -f "$work/second.ini" ] ||
+      { echo "MISSING: first.ini and second.ini"; failures=$((failures + 1)); }
     refuse "autopilot failed"
     ;;
   too_old_editor_is_refused)
     editor --host-version 1.51.21 --script "save $W\\never.ini; quit"
     expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
+    expect_re '^installed .*[\\/]Pellor\.dll: refused$'
+    expect_re '^installed .*[\\/]Dravik\.dll: refused$'
     expect "error: no plug-in offers \"Save history\""
     refuse "command:"
+    [ ! -e "$work/never.ini" ] || { echo "never.ini written"; failures=$((failures + 1)); }
     ;;
   run_save_clear_load_delete_round_trip)
     # Blank statements are not added; two statements, one of several lines
@@ -322,22 +354,39 @@ PY
     expect "step: quit"
     ;;
   run_sh_round_trip)
-    # What ./run.sh runs without a display, as it runs it: the round trip
-    # must end well and say the history came back; with an editor too old,
-    # both refusals are the result.
-    round_trip() {
-      "$tools/round-trip.sh" "$(dirname "$wine_run")" "$dist" "$@" >"$log" 2>&1
+    # ./run.sh as the front page writes it, without a display, after the
+    # build: it describes both libraries and runs the scripted round trip,
+    # which must end well and say the history came back; its arguments reach
+    # the editor, so one too old is refused by both. The round trip starts
+    # and stops a wineserver of its own prefix, never the one this test run
+    # shares; where this kernel runs no 32-bit programs, ./run.sh goes into
+    # the emulated guest itself, so this case runs outside it.
+    root=$(cd "$tools/.." && pwd -P)
+    [ "$(cd "$(dirname "$wine_run")" && pwd -P)" = "$root/build" ] ||
+      { echo "./run.sh builds in $root/build, not in $(dirname "$wine_run"): not this build"; exit 1; }
+    run_sh() {
+      env -u DISPLAY HISTORY_WINEPREFIX="$(dirname "$work")/run.sh wineprefix" \
+        "$root/run.sh" "$@" >"$log" 2>&1
       rc=$?
-      [ $rc -eq 77 ] && { cat "$log"; exit 77; }
-      echo "--- round-trip.sh $*"; cat "$log"
-      [ $rc -eq 0 ] || { echo "round-trip.sh exited $rc"; failures=$((failures + 1)); }
+      echo "--- ./run.sh $*"; cat "$log"
+      [ $rc -eq 0 ] || { echo "FAILED: ./run.sh exited $rc"; failures=$((failures + 1)); }
     }
-    round_trip
-    expect_re '^Restored history is identical: yes '
-    round_trip --host-version 1.51.21
+    run_sh
+    expect "== Built"
+    for dll in Pellor Dravik; do expect_re "^$dll\.dll: [0-9]+ bytes\$"; done
+    [ "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")" -eq 2 ] ||
+      { echo "MISSING: the exports of both libraries"; failures=$((failures + 1)); }
+    expect "  imports  COMDLG32.DLL: GetSaveFileNameA"
+    expect "  imports  COMDLG32.DLL: GetOpenFileNameA"
+    [ "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")" -eq 2 ] ||
+      { echo "MISSING: the version of both libraries"; failures=$((failures + 1)); }
+    expect "Every library accepted editor 1.51.22."
+    expect "Restored history is identical: yes (4 entries)"
+    run_sh --host-version 1.51.21
+    expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "Every library refused editor 1.51.21, as it must (older than 1.51.22): nothing to save or load."
-    "$wine_run" --start  # round-trip.sh stopped the run's wineserver; the cases after want one
+    refuse "Restored history"
     ;;
   *) echo "unknown case $case_name"; exit 2 ;;
 esac
