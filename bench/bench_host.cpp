@@ -12,8 +12,11 @@
 //     memory NAME PRIVATE_BEFORE PRIVATE_AFTER IMAGE_BEFORE IMAGE_AFTER
 //                                       (bytes, around loading LIBRARY)
 // Each round visits every library once, starting one further along than
-// the round before, and only one library is loaded at a time, so each loads
-// at its preferred address and drift on a noisy machine reaches all alike.
+// the round before and, every few rounds, taking a different stride through
+// the list, so each library follows the others alike: one loaded right
+// after a conventional build pays part of that build's unloading. Only one
+// library is loaded at a time, so each loads at its preferred address, and
+// drift on a noisy machine reaches all alike.
 #include <windows.h>
 #include <commdlg.h>
 
@@ -239,14 +242,31 @@ DWORD Resolution() {
   return smallest;
 }
 
+// A stride through the list that shares no factor with its length visits
+// every library once.
+bool SharesNoFactor(int a, int b) {
+  while (b != 0) {
+    const int rest = a % b;
+    a = b;
+    b = rest;
+  }
+  return a == 1;
+}
+
 void RunCycles(DWORD rounds, DWORD calls, int count) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   const DWORD resolution = Resolution();
   for (int k = 0; k < count; ++k) Check(Paths[k]);
+  int strides[MaxLibraries];
+  int strideCount = 0;
+  for (int step = 1; step < count || strideCount == 0; ++step) {
+    if (SharesNoFactor(step, count)) strides[strideCount++] = step;
+  }
   for (DWORD r = 0; r < rounds; ++r) {
+    const DWORD stride = strides[r / count % strideCount];
     for (int j = 0; j < count; ++j) {
-      const int k = static_cast<int>((r + j) % count);
+      const int k = static_cast<int>((r + j * stride) % count);
       CycleTicks[k][r] = TimeCycle(Paths[k]);
       CommandTicks[k][r] = TimeCommands(Paths[k], calls);
     }

@@ -51,6 +51,8 @@ def main():
         if not saves.get(n) or not loads.get(n) or len(saves[n]) != len(loads[n]):
             problems.append(f"{n} entries: {len(saves.get(n, []))} saves and "
                             f"{len(loads.get(n, []))} loads timed")
+        if not files.get(n):  # a save timed, and no file: nothing was measured
+            problems.append(f"{n} entries: no history file was written")
 
     print("| Entries | File (bytes) | Save (ms) | Save (entries/s) "
           "| Load and show (ms) | Load and show (entries/s) "

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "editor/fault_points.h"
 #include "editor/message_pump.h"
 #include "driver/screenshot.h"
 
@@ -35,11 +36,16 @@ struct FileDialogState {
   int Escalation = 0;  // steps taken past the deadline
   DWORD NextStepAt = 0;
 } Dialog;
+// Dialogs that follow the one watched, each only once the one before it was
+// confirmed; and the reports of those already finished.
+std::vector<DialogPlan> Queued;
+std::vector<DialogReport> Finished;
 
 struct BoxState {
   std::vector<MessageBoxSeen> Seen;
   int Answer = IDOK;
-  size_t Left = 0;  // boxes still to answer
+  size_t Left = 0;       // boxes still to answer
+  HWND Owner = nullptr;  // only boxes this window owns, when given
   std::string SnapFile;
   DWORD SnapAt = 0;
   UINT_PTR Timer = 0;
@@ -119,6 +125,7 @@ struct Finder {
   DWORD Thread;
   const char *Title;  // nullptr: any message box
   HWND Exclude;       // with Title nullptr: any box but this window
+  HWND Owner;         // and, when given, owned by this window
   HWND Found;
 };
 
@@ -132,15 +139,17 @@ BOOL CALLBACK FindOwnWindow(HWND w, LPARAM param) {
   const bool fileDialog = GetDlgItem(w, FileNameBox) != nullptr;
   if (f->Title ? fileDialog && WindowText(w) == f->Title
                : !fileDialog && w != f->Exclude &&
-                     GetDlgItem(w, MessageBoxText) != nullptr) {
+                     GetDlgItem(w, MessageBoxText) != nullptr &&
+                     (!f->Owner || GetWindow(w, GW_OWNER) == f->Owner)) {
     f->Found = w;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindDialog(const char *title, HWND exclude = nullptr) {
-  Finder f{GetCurrentThreadId(), title, exclude, nullptr};
+HWND FindDialog(const char *title, HWND exclude = nullptr,
+                HWND owner = nullptr) {
+  Finder f{GetCurrentThreadId(), title, exclude, owner, nullptr};
   EnumThreadWindows(f.Thread, FindOwnWindow, reinterpret_cast<LPARAM>(&f));
   return f.Found;
 }
@@ -209,7 +218,18 @@ void TypeAndConfirm(HWND d) {
   Dialog.Now = Stage::Typed;
 }
 
+void FileDialogTick();
+
+void WatchFor(const DialogPlan &plan) {
+  Dialog = FileDialogState{};
+  Dialog.Plan = plan;
+  Dialog.Now = Stage::Waiting;
+  Dialog.Deadline = GetTickCount() + plan.TimeoutMs;
+  Dialog.Timer = SetTimer(nullptr, 0, TickMs, Guarded<FileDialogTick>);
+}
+
 void FileDialogTick() {
+  FaultPoint("autopilot");
   HWND d = FindDialog(Dialog.Plan.Title.c_str());
   if (Dialog.Now != Stage::Overdue && Reached(Dialog.Deadline)) {
     const std::string late =
@@ -231,7 +251,16 @@ void FileDialogTick() {
     return;
   }
   if (!d) {
-    if (Dialog.Now == Stage::Typed) Finish("");
+    if (Dialog.Now == Stage::Typed) {
+      const bool confirmed = !Dialog.Plan.Cancel;
+      Finish("");
+      if (confirmed && !Queued.empty()) {
+        Finished.push_back(Dialog.Report);
+        const DialogPlan next = Queued.front();
+        Queued.erase(Queued.begin());
+        WatchFor(next);
+      }
+    }
     return;  // not up yet, or already closed
   }
   if (Dialog.Now == Stage::Waiting) {
@@ -267,7 +296,7 @@ void FileDialogTick() {
 }
 
 void MessageBoxTick() {
-  HWND box = Boxes.Left ? FindDialog(nullptr) : nullptr;
+  HWND box = Boxes.Left ? FindDialog(nullptr, nullptr, Boxes.Owner) : nullptr;
   if (!box) return;
   if (!Boxes.SnapFile.empty() && !Settled(box, Boxes.SnapAt)) return;
   MessageBoxSeen seen;
@@ -279,9 +308,15 @@ void MessageBoxTick() {
     if (seen.SnapFailure.empty()) seen.Snapshot = Boxes.SnapFile;
     Boxes.SnapFile.clear();  // the first box only
   }
+  // No, asked of a question that has only OK and Cancel, goes on without
+  // keeping: its OK. An answer the box does not offer is its Cancel.
+  int answer = Boxes.Answer;
+  if (answer == IDNO && !GetDlgItem(box, IDNO)) answer = IDOK;
+  if (!GetDlgItem(box, answer)) answer = IDCANCEL;
+  seen.Pressed = answer;
   Boxes.Seen.push_back(seen);
   --Boxes.Left;
-  Press(box, Boxes.Answer);
+  Press(box, answer);
 }
 
 BOOL CALLBACK FindMenuPopup(HWND w, LPARAM param) {
@@ -320,22 +355,32 @@ void CloseWhatIsUp(int step) {
 }
 
 void ArmFileDialog(const DialogPlan &plan) {
-  Dialog = FileDialogState{};
-  Dialog.Plan = plan;
-  Dialog.Now = Stage::Waiting;
-  Dialog.Deadline = GetTickCount() + plan.TimeoutMs;
-  Dialog.Timer = SetTimer(nullptr, 0, TickMs, Guarded<FileDialogTick>);
+  ArmFileDialogs({plan});
 }
 
 DialogReport FinishFileDialog() {
+  return FinishFileDialogs().back();
+}
+
+void ArmFileDialogs(const std::vector<DialogPlan> &plans) {
+  Finished.clear();
+  Queued.assign(plans.begin() + 1, plans.end());
+  WatchFor(plans.front());
+}
+
+std::vector<DialogReport> FinishFileDialogs() {
   if (Dialog.Now != Stage::Done) {
     Finish(Dialog.Report.Seen ? "" : "the dialog never appeared");
   }
-  return Dialog.Report;
+  Finished.push_back(Dialog.Report);
+  Queued.clear();
+  return Finished;
 }
 
-void ArmMessageBoxes(const std::string &snapFile, int answer, size_t count) {
+void ArmMessageBoxes(const std::string &snapFile, int answer, size_t count,
+                     HWND owner) {
   Boxes = BoxState{};
+  Boxes.Owner = owner;
   Boxes.Answer = answer;
   Boxes.Left = count;
   Boxes.SnapFile = snapFile;

@@ -40,6 +40,10 @@ struct DialogReport {
 // modal loop will show it. The report is complete once the command returns.
 void ArmFileDialog(const DialogPlan &plan);
 DialogReport FinishFileDialog();
+// Dialogs one after another (a save before a load), each watched once the
+// one before it was confirmed; a report for each watched.
+void ArmFileDialogs(const std::vector<DialogPlan> &plans);
+std::vector<DialogReport> FinishFileDialogs();
 
 // Watches for message boxes of this thread and answers each after reading
 // it, up to `count` of them: a plug-in's boxes while it installs, the
@@ -48,11 +52,16 @@ DialogReport FinishFileDialog();
 struct MessageBoxSeen {
   std::string Caption, Text;
   bool Owned;
+  int Pressed = 0;  // the button pressed; No is pressed as OK where only OK
+                    // and Cancel are offered, and what is not offered as Cancel
   std::string Snapshot;     // the picture written, if any
   std::string SnapFailure;  // why a picture asked for was not written
 };
+// Given an owner, only the boxes it owns (a question of its own, not a file
+// dialog's "replace?").
 void ArmMessageBoxes(const std::string &snapFile = {}, int answer = IDOK,
-                     size_t count = static_cast<size_t>(-1));
+                     size_t count = static_cast<size_t>(-1),
+                     HWND owner = nullptr);
 std::vector<MessageBoxSeen> FinishMessageBoxes();
 
 // Makes whatever menu or dialog of this thread is still up go, each step

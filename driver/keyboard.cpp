@@ -25,7 +25,7 @@ std::string BringToFront() {
   while (GetForegroundWindow() != MainWindow()) {
     if (Reached(deadline))
       return "the editor's window did not come to the front";
-    PumpPending();
+    if (!PumpPending()) return "the editor closed";
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
   return {};
@@ -46,8 +46,8 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) noexcept {
 }
 
 // Handles messages, as the editor's loop does, until the keys and whatever
-// they started are done. Timers (the autopilot's) tick but do not count as
-// work still queued.
+// they started are done, or they closed the editor. Timers (the autopilot's)
+// tick but do not count as work still queued.
 std::string Handle() {
   Overdue = Watch{};
   Overdue.Deadline = Overdue.NextStepAt = GetTickCount() + HandledTimeoutMs;
@@ -55,7 +55,7 @@ std::string Handle() {
   DWORD idleSince = GetTickCount();
   bool late = false;
   while (!Reached(idleSince + IdleMs)) {
-    PumpPending();
+    if (!PumpPending()) break;  // closed: nothing is left to handle
     if (GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT))
       idleSince = GetTickCount();
     late = late || Reached(Overdue.Deadline);
@@ -100,9 +100,20 @@ void RightClick(std::vector<INPUT> &out, POINT at) {
   }
 }
 
-std::string Send(std::vector<INPUT> &inputs) {
+struct ContextMenuAt {
+  HWND Over = nullptr;  // none: no menu to ask for
+  POINT At = {};
+};
+
+std::string Send(std::vector<INPUT> &inputs, const ContextMenuAt &menu = {}) {
   std::string error = BringToFront();
   if (!error.empty()) return error;
+  if (menu.Over) {
+    PumpFor(IdleMs);  // the focus changes of coming to the front go first
+    PostMessageA(MainWindow(), WM_CONTEXTMENU,
+                 reinterpret_cast<WPARAM>(menu.Over),
+                 MAKELPARAM(menu.At.x, menu.At.y));
+  }
   const UINT sent =
       SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
   if (sent != inputs.size()) {
@@ -161,6 +172,7 @@ std::string TypeText(const std::string &text) {
 
 std::string PressKeys(const std::string &keys) {
   std::vector<INPUT> inputs;
+  ContextMenuAt menuAt;
   size_t start = 0;
   while (start < keys.size()) {
     size_t end = keys.find(' ', start);
@@ -168,11 +180,30 @@ std::string PressKeys(const std::string &keys) {
     std::string token = keys.substr(start, end - start);
     start = end + 1;
     if (token.empty()) continue;
-    if (token.rfind("right-click:", 0) == 0) {
+    if (token.size() > 2 && token.rfind("U+", 0) == 0) {
+      // Any character, as a keyboard laid out for it types it.
+      char *end = nullptr;
+      const unsigned long c = std::strtoul(token.c_str() + 2, &end, 16);
+      if (*end || c == 0 || c > 0xFFFF) return "no such character: " + token;
+      Character(inputs, static_cast<wchar_t>(c));
+      continue;
+    }
+    const bool bar = token.rfind("right-click-bar:", 0) == 0;
+    if (bar || token.rfind("right-click:", 0) == 0) {
       POINT at;
-      const size_t row = std::strtoul(token.c_str() + 12, nullptr, 10);
-      if (!HistoryRowOnScreen(row, at))
-        return "no history row " + token.substr(12) + " to click";
+      const std::string number = token.substr(token.find(':') + 1);
+      const size_t row = std::strtoul(number.c_str(), nullptr, 10);
+      if (!HistoryRowOnScreen(row, at, bar))
+        return "no history row " + number + " to click";
+      if (bar) {
+        // Wine's scroll bar keeps a right click to itself; Windows tells the
+        // window of it as a context menu at that point, before the keys
+        // that follow.
+        POINT inList;
+        HistoryRowOnScreen(row, inList);
+        menuAt = {WindowFromPoint(inList), at};
+        continue;
+      }
       RightClick(inputs, at);
       continue;
     }
@@ -198,6 +229,6 @@ std::string PressKeys(const std::string &keys) {
     Key(inputs, vk, true);
     for (size_t i = held.size(); i-- > 0;) Key(inputs, held[i], true);
   }
-  if (inputs.empty()) return "no keys given";
-  return Send(inputs);
+  if (inputs.empty() && !menuAt.Over) return "no keys given";
+  return Send(inputs, menuAt);
 }

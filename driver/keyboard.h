@@ -12,5 +12,8 @@ std::string TypeText(const std::string &text);
 
 // Presses keys one after another, separated by spaces; each may be held
 // with ctrl+, alt+ or shift+: "ctrl+enter", "alt+h c", "f5", "tab", "del".
-// "right-click:N" clicks the right mouse button on history row N.
+// "right-click:N" clicks the right mouse button on history row N, and
+// "right-click-bar:N" on the scroll bar beside it (first in its keys);
+// "U+HHHH"
+// types that character, whatever the code page.
 std::string PressKeys(const std::string &keys);

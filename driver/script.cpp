@@ -21,19 +21,21 @@ constexpr char PluginsMnemonic = 'p';  // of "&Plug-ins"
 constexpr char SaveTitle[] = "Select File for export to";
 constexpr char LoadTitle[] = "Select File for load from";
 
-// How the editor's question on closing is to be answered, and with Yes, how
-// the save dialog that follows is.
-struct CloseAnswer {
+// How the editor's question is to be answered when a step brings it up
+// (before closing, loading or clearing), and with Yes, how the save dialog
+// that follows is.
+struct QuestionAnswer {
   bool Expected = false;  // an answer was given: a question should come
   int Answer = IDCANCEL;
   DialogPlan Save;
 };
 
-// A plan kept by "answer" for the keys that open the dialog or close.
+// What "answer" kept for the next step: a dialog plan for the keys that
+// open it, and the answer to a question.
 struct PendingAnswer {
-  bool Dialog = false, Close = false;
+  bool Dialog = false;
   DialogPlan Plan;
-  CloseAnswer Closing;
+  QuestionAnswer Question;
 } Answer;
 
 bool StartsWith(const std::string &s, const char *prefix) {
@@ -106,8 +108,8 @@ const char *CaptionOf(const DialogPlan &plan) {
 
 // "no", "cancel", "yes" (the save dialog then cancelled) or "yes NAME
 // [yes|no]..." (saved under NAME); nothing: no question is expected.
-bool CloseAnswerOf(const std::string &words, CloseAnswer &a) {
-  a = CloseAnswer{};
+bool AnswerOf(const std::string &words, QuestionAnswer &a) {
+  a = QuestionAnswer{};
   a.Expected = !words.empty();
   if (words.empty() || words == "cancel") return true;
   if (words == "no") {
@@ -133,63 +135,96 @@ void ReportDialog(const DialogPlan &plan, const DialogReport &r) {
   if (!r.Failure.empty()) Say("autopilot failed: " + r.Failure);
 }
 
+// Watches a step that may bring up the editor's question and, after it, a
+// file dialog (the save that Yes starts, then the step's own); reports what
+// was asked, how it was answered, and what the dialogs showed.
+class Watched {
+ public:
+  Watched(const QuestionAnswer &a, const DialogPlan *own) : A(a) {
+    ArmMessageBoxes({}, a.Answer, 1, MainWindow());
+    if (a.Answer == IDYES) Plans.push_back(a.Save);
+    if (own) Plans.push_back(*own);
+    if (!Plans.empty()) ArmFileDialogs(Plans);
+  }
+  void Report(bool closing) {
+    const std::vector<MessageBoxSeen> asked = FinishMessageBoxes();
+    std::vector<DialogReport> dialogs;
+    if (!Plans.empty()) dialogs = FinishFileDialogs();
+    for (const MessageBoxSeen &q : asked) {
+      Say("question: " + QuoteEntry(q.Text) + ", answered " + Word(q.Pressed));
+      if (q.Pressed != A.Answer && !(A.Answer == IDNO && q.Pressed == IDOK))
+        Say("error: the question offers no " + Word(A.Answer));
+    }
+    // The save that Yes starts is reported only when it was asked for.
+    const size_t first = A.Answer == IDYES && asked.empty() ? 1 : 0;
+    for (size_t i = first; i < dialogs.size(); ++i)
+      ReportDialog(Plans[i], dialogs[i]);
+    if (!A.Expected && !asked.empty())
+      Say("error: the editor asked a question, which the step did not "
+          "expect");
+    if (A.Expected && asked.empty()) Say("nothing was asked");
+    if (closing && MainWindow()) Say("editor still open");
+  }
+
+ private:
+  static std::string Word(int id) {
+    return id == IDYES  ? "yes"
+           : id == IDNO ? "no"
+           : id == IDOK ? "ok"
+                        : "cancel";
+  }
+  QuestionAnswer A;
+  std::vector<DialogPlan> Plans;
+};
+
+// The answer "answer" kept for this step, if any.
+QuestionAnswer TakeQuestionAnswer() {
+  const QuestionAnswer a = Answer.Question;
+  Answer.Question = QuestionAnswer{};
+  return a;
+}
+
 void RunDialogStep(const DialogPlan &plan) {
   if (!OffersCommand(CaptionOf(plan))) {
     Say("error: no plug-in offers " + Quote(CaptionOf(plan)));
     return;
   }
-  ArmFileDialog(plan);
-  RunCommandCalled(CaptionOf(plan));
-  ReportDialog(plan, FinishFileDialog());
+  Watched w(TakeQuestionAnswer(), &plan);
+  RunOffered(CaptionOf(plan));
+  w.Report(false);
 }
 
-void ArmClose(const CloseAnswer &a) {
-  ArmMessageBoxes({}, a.Answer, 1);
-  if (a.Answer == IDYES) ArmFileDialog(a.Save);
-}
-
-// What was asked on closing, how it was answered, and whether the editor
-// is still open.
-void ReportClose(const CloseAnswer &a) {
-  const std::vector<MessageBoxSeen> asked = FinishMessageBoxes();
-  const char *answer = a.Answer == IDYES  ? "yes"
-                       : a.Answer == IDNO ? "no"
-                                          : "cancel";
-  for (const MessageBoxSeen &q : asked)
-    Say("question: " + Quote(q.Text) + ", answered " + answer);
-  if (a.Answer == IDYES) {
-    const DialogReport dialog = FinishFileDialog();
-    if (!asked.empty()) ReportDialog(a.Save, dialog);
-  }
-  if (!a.Expected && !asked.empty())
-    Say("error: the editor asked before closing, which the step did not "
-        "expect");
-  if (a.Expected && asked.empty()) Say("nothing was asked");
-  if (MainWindow()) Say("editor still open");
-}
-
-// Keys from a person; a dialog they open, or the question when they close
-// the editor, is answered as "answer" planned.
+// Keys from a person; a dialog they open, or the question they bring up,
+// is answered as "answer" planned.
 void KeysStep(const std::string &keys) {
   const PendingAnswer answer = Answer;
   Answer = PendingAnswer{};
-  if (answer.Close) ArmClose(answer.Closing);
-  if (answer.Dialog) ArmFileDialog(answer.Plan);
+  Watched w(answer.Question, answer.Dialog ? &answer.Plan : nullptr);
   const std::string error = PressKeys(keys);
-  if (answer.Dialog) ReportDialog(answer.Plan, FinishFileDialog());
-  if (answer.Close) ReportClose(answer.Closing);
-  if (!error.empty()) Say("error: keys " + Quote(keys) + ": " + error);
+  w.Report(answer.Question.Expected);
+  if (!error.empty() && MainWindow())
+    Say("error: keys " + Quote(keys) + ": " + error);
 }
 
-// As the title bar's close button does, or Windows when the person logs off.
-void CloseStep(const CloseAnswer &a, bool loggingOff) {
-  ArmClose(a);
-  if (!loggingOff) {
+enum class Closing { Button, LogOff, LogOffCalledOff };
+
+// As the title bar's close button does, or Windows when the person logs off;
+// or when the log-off is called off after the editor agreed (another program
+// refused to end).
+void CloseStep(const QuestionAnswer &a, Closing how) {
+  Watched w(a, nullptr);
+  if (how == Closing::Button) {
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
   } else if (SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0)) {
-    SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
+    SendMessageA(MainWindow(), WM_ENDSESSION, how == Closing::LogOff, 0);
   }
-  ReportClose(a);
+  w.Report(true);
+}
+
+void ClearStep() {
+  Watched w(TakeQuestionAnswer(), nullptr);
+  ClearAsked();
+  w.Report(false);
 }
 
 void Show() {
@@ -234,9 +269,11 @@ bool Step(const std::string &step) {
   std::string text, error, rest;
   size_t n = 0;
   DialogPlan plan;
-  CloseAnswer closing;
+  QuestionAnswer question;
   if (step == "clear") {
-    ClearHistory();
+    ClearStep();
+  } else if (step == "undo-delete") {
+    UndoDelete();
   } else if (step == "show") {
     Show();
   } else if (Called(step, "run", rest)) {
@@ -260,19 +297,20 @@ bool Step(const std::string &step) {
     }
   } else if (StartsWith(step, "keys ")) {
     KeysStep(step.substr(5));
-  } else if (Called(step, "answer close", rest) &&
-             CloseAnswerOf(rest, closing)) {
-    Answer = PendingAnswer{};
-    Answer.Close = true;
-    Answer.Closing = closing;
+  } else if ((Called(step, "answer question", rest) ||
+              Called(step, "answer close", rest)) &&
+             AnswerOf(rest, question)) {
+    Answer.Question = question;
   } else if (StartsWith(step, "answer ") && DialogStep(step.substr(7), plan)) {
-    Answer = PendingAnswer{};
     Answer.Dialog = true;
     Answer.Plan = plan;
-  } else if (Called(step, "close", rest) && CloseAnswerOf(rest, closing)) {
-    CloseStep(closing, false);
-  } else if (Called(step, "log-off", rest) && CloseAnswerOf(rest, closing)) {
-    CloseStep(closing, true);
+  } else if (Called(step, "close", rest) && AnswerOf(rest, question)) {
+    CloseStep(question, Closing::Button);
+  } else if (Called(step, "log-off", rest) && AnswerOf(rest, question)) {
+    CloseStep(question, Closing::LogOff);
+  } else if (Called(step, "log-off-called-off", rest) &&
+             AnswerOf(rest, question)) {
+    CloseStep(question, Closing::LogOffCalledOff);
   } else if (StartsWith(step, "snap-menu ")) {
     error = SnapMenu(MainWindow(), PluginsMnemonic, step.substr(10));
     Say(error.empty() ? "snapshot: " + Quote(step.substr(10))

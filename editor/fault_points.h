@@ -3,7 +3,9 @@
 // The editor people use sets no hook, and nothing happens at these places.
 #pragma once
 
-// Places: "ExportHistory", "ImportHistory", "draw" (a history row).
+// Places: "ExportHistory", "ImportHistory", "draw" (a history row), "close"
+// (deciding whether the editor may close), "autopilot" (a tick of the
+// driver's autopilot, inside a plug-in's dialog).
 void SetFaultHook(void (*hook)(const char *place));
 // Calls the hook, which may throw.
 void FaultPoint(const char *place);

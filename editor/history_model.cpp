@@ -1,5 +1,6 @@
 #include "editor/history_model.h"
 
+#include <algorithm>
 #include <iterator>
 #include <vector>
 
@@ -38,10 +39,16 @@ bool Same(const Snapshot &s, const History &history) {
   return true;
 }
 
+struct Deleted {
+  size_t Number;  // where it stood, counted from 1
+  std::string Entry;
+};
+
 struct Model {
   History Entries;
-  Snapshot Saved;          // as last saved or loaded
-  size_t QuotedBytes = 0;  // of every entry as the file quotes it
+  std::vector<Deleted> Undo;  // the entries deleted, the last on top
+  Snapshot Saved;             // as last saved or loaded
+  size_t QuotedBytes = 0;     // of every entry as the file quotes it
   std::string Status;
   void (*Listener)(const ModelChange &) = nullptr;
 } State;
@@ -86,10 +93,6 @@ bool Fits(size_t entries, size_t quotedBytes, std::string &why) {
   return true;
 }
 
-bool Blank(const std::string &s) {
-  return s.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
 // A number from the window or a script names an entry, or says why not.
 bool ValidEntry(size_t number) {
   if (number >= 1 && number <= State.Entries.size()) return true;
@@ -109,6 +112,7 @@ std::string Generated(size_t number) {
 
 // A whole history, as saved: the one the editor starts with or one loaded.
 void Adopt(History entries, size_t quotedBytes, size_t select) {
+  State.Undo.clear();  // the entries deleted belong to the history replaced
   State.Saved = Take(entries);
   State.Entries = std::move(entries);
   State.QuotedBytes = quotedBytes;
@@ -116,6 +120,10 @@ void Adopt(History entries, size_t quotedBytes, size_t select) {
 }
 
 }  // namespace
+
+bool Blank(const std::string &s) {
+  return s.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 void SetModelListener(void (*listener)(const ModelChange &)) {
   State.Listener = listener;
@@ -175,11 +183,37 @@ bool RunStatement(const std::string &statement) {
 void DeleteEntry(size_t number) {
   if (!ValidEntry(number)) return;
   State.QuotedBytes -= QuotedSize(State.Entries[number - 1]);
+  State.Undo.push_back({number, std::move(State.Entries[number - 1])});
   State.Entries.erase(State.Entries.begin() + (number - 1));
   HistoryChanged(number <= State.Entries.size() ? number
                                                 : State.Entries.size());
   SetStatus("Deleted history entry " + std::to_string(number) + "; " +
             Count(State.Entries.size(), "entry", "entries") + " left");
+}
+
+void UndoDelete() {
+  if (State.Undo.empty()) {
+    SetStatus(
+        "Nothing to put back: no history entry was deleted since the "
+        "history was last cleared or loaded");
+    return;
+  }
+  const Deleted &last = State.Undo.back();
+  const size_t quoted = QuotedSize(last.Entry);
+  std::string why;
+  if (!Fits(State.Entries.size() + 1, State.QuotedBytes + quoted, why)) {
+    SetStatus("Not put back: " + why);
+    return;
+  }
+  // Entries deleted before it were put back first, or stand deleted: its
+  // place is still where it was, or the end of a history grown shorter.
+  const size_t number = std::min(last.Number, State.Entries.size() + 1);
+  State.Entries.insert(State.Entries.begin() + (number - 1),
+                       std::move(State.Undo.back().Entry));
+  State.Undo.pop_back();
+  State.QuotedBytes += quoted;
+  HistoryChanged(number);
+  SetStatus("History entry " + std::to_string(number) + " is back");
 }
 
 bool RecallEntry(size_t number, std::string &text) {
@@ -190,9 +224,14 @@ bool RecallEntry(size_t number, std::string &text) {
   return true;
 }
 
+bool CanUndoDelete() {
+  return !State.Undo.empty();
+}
+
 void ClearHistory() {
   const size_t removed = State.Entries.size();
   State.Entries.clear();
+  State.Undo.clear();
   State.QuotedBytes = 0;
   HistoryChanged(0);
   SetStatus("History cleared: " + Count(removed, "entry", "entries") +

@@ -33,8 +33,14 @@ void SetStatus(const std::string &text);
 void StartHistory(History entries);
 // Appends the statement as typed; false when it is blank or would not fit.
 bool RunStatement(const std::string &statement);
+// Only spaces, tabs and line breaks: nothing to run, nothing to keep.
+bool Blank(const std::string &statement);
 // Entries are counted from 1, as the window and the status line show them.
 void DeleteEntry(size_t number);
+// Puts the entry deleted last back in its place; deleted entries are kept
+// until the history is cleared or replaced.
+void UndoDelete();
+bool CanUndoDelete();
 // The entry's text, for the statement box; false when there is none.
 bool RecallEntry(size_t number, std::string &text);
 void ClearHistory();

@@ -9,9 +9,10 @@
 // the usual dispatch; true when it took the message.
 void SetMessageFilter(bool (*filter)(MSG &message));
 
-// Handles every message queued now.
-void PumpPending();
-// Handles messages as they come, for this long.
+// Handles every message queued now; false once the editor is to quit (the
+// quit is posted again for the main loop, so nothing waits on after it).
+bool PumpPending();
+// Handles messages as they come, for this long or until the quit.
 void PumpFor(DWORD ms);
 // Until the main window is gone.
 void RunMessageLoop();

@@ -77,16 +77,6 @@ std::vector<PluginCommand> PluginCommands() {
   return commands;
 }
 
-bool RunPluginCommand(int id) {
-  const int index = id - FirstPluginCommand;
-  if (index < 0 || index >= static_cast<int>(Plugins.size()) ||
-      !Plugins[index].Accepted) {
-    return false;
-  }
-  RunCommand(Plugins[index]);
-  return true;
-}
-
 bool OffersCommand(const std::string &caption) {
   return Offering(caption) != nullptr;
 }

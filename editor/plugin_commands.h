@@ -23,9 +23,6 @@ struct PluginCommand {
 };
 std::vector<PluginCommand> PluginCommands();
 
-// Runs the plug-in behind this menu command; false when none is.
-bool RunPluginCommand(int id);
-
 // Whether an accepted plug-in offers this caption, and running it.
 bool OffersCommand(const std::string &caption);
 bool RunCommandCalled(const std::string &caption);

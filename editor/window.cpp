@@ -11,8 +11,11 @@
 namespace {
 
 constexpr char Title[] = "Stand-in SQL editor";
-constexpr char CloseQuestion[] = "Save the history before closing?";
 constexpr char SaveCaption[] = "Save history";
+constexpr char LoadCaption[] = "Load history";
+constexpr char StatementLost[] =
+    "The statement in the box has not been run: it is lost when the editor "
+    "closes.";
 
 // Controls, created in this order, which is also the Tab order; each label
 // comes just before the control its mnemonic moves to.
@@ -28,6 +31,7 @@ enum : int {
   RunStatementCommand = 20,
   RecallCommand,
   DeleteCommand,
+  UndoDeleteCommand,
   ClearCommand,
   ExitCommand = 99,
 };
@@ -46,6 +50,9 @@ struct WindowState {
   HACCEL Accelerators = nullptr;
   HFONT Font = nullptr;
   HWND LastFocus = nullptr;  // given back when the window is active again
+  // The box's text when it last held nothing of the person's own: after a
+  // run or a recall, or empty at the start.
+  std::wstring Settled;
 } Ui;
 
 HFONT Font() {
@@ -61,6 +68,48 @@ int RowHeight() {
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   return tm.tmHeight + 2;
+}
+
+std::wstring BoxText() {
+  std::wstring text(GetWindowTextLengthW(Ui.Statement) + 1, L'\0');
+  text.resize(
+      GetWindowTextW(Ui.Statement, &text[0], static_cast<int>(text.size())));
+  return text;
+}
+
+// The text in the ANSI code page, exactly, or `why` says what it cannot hold.
+bool Ansi(const std::wstring &text, std::string &out, std::string &why) {
+  out.clear();
+  if (text.empty()) return true;
+  const int size = static_cast<int>(text.size());
+  BOOL lossy = FALSE;
+  const int bytes =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size,
+                          nullptr, 0, nullptr, &lossy);
+  out.resize(bytes);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, &out[0],
+                      bytes, nullptr, &lossy);
+  if (!lossy) return true;
+  for (wchar_t c : text) {
+    char byte[4];
+    BOOL missing = FALSE;
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, byte, sizeof byte,
+                        nullptr, &missing);
+    if (!missing) continue;
+    char code[8];
+    wsprintfA(code, "U+%04X", static_cast<unsigned>(c));
+    why = "it holds a character that the ANSI code page " +
+          std::to_string(GetACP()) + " cannot hold (" + code + ")";
+    break;
+  }
+  return false;
+}
+
+// A statement typed or changed and not run since: the person's own work.
+bool StatementUnrun() {
+  const std::wstring text = BoxText();
+  return text.find_first_not_of(L" \t\r\n") != std::wstring::npos &&
+         text != Ui.Settled;
 }
 
 // 0 when no row is selected.
@@ -219,40 +268,84 @@ void EnableHistoryCommands(HMENU menu) {
   const UINT selected = SelectedEntry() ? MF_ENABLED : MF_GRAYED;
   EnableMenuItem(menu, RecallCommand, MF_BYCOMMAND | selected);
   EnableMenuItem(menu, DeleteCommand, MF_BYCOMMAND | selected);
+  EnableMenuItem(menu, UndoDeleteCommand,
+                 MF_BYCOMMAND | (CanUndoDelete() ? MF_ENABLED : MF_GRAYED));
   EnableMenuItem(menu, ClearCommand,
                  MF_BYCOMMAND | (Entries().empty() ? MF_GRAYED : MF_ENABLED));
 }
 
-// Whether the editor may close now. With the history unsaved the person is
-// asked; Yes runs "Save history" and closes only once the history is saved.
-bool MayClose() {
-  if (CommandRunning()) {
-    SetStatus("Not closed: a plug-in's command is still running");
-    return false;
-  }
-  if (!Unsaved()) return true;
-  static bool asking = false;  // Windows may end the session meanwhile
-  if (asking) return false;
+// Asks the person, one question at a time: Windows may end the session
+// while one is up.
+int Ask(const std::string &text, UINT buttons) {
+  static bool asking = false;
+  if (asking) return IDCANCEL;
   asking = true;
-  const int answer = MessageBoxA(Ui.Window, CloseQuestion, Title,
-                                 MB_YESNOCANCEL | MB_ICONQUESTION);
+  const int answer =
+      MessageBoxA(Ui.Window, text.c_str(), Title, buttons | MB_ICONQUESTION);
   asking = false;
+  return answer;
+}
+
+// Before something that would discard the unsaved history (`doing` says
+// what, `notDone` how the status line refuses it): Yes saves it through
+// "Save history" and goes on only once saved, No goes on, Cancel stops.
+bool SaveFirst(const char *doing, const std::string &note,
+               const std::string &notDone) {
+  const std::string question = std::string("Save the history before ") + doing +
+                               "?" + (note.empty() ? "" : "\n\n") + note;
+  const int answer = Ask(question, MB_YESNOCANCEL);
   if (answer == IDNO) return true;
   if (answer != IDYES) {
-    SetStatus("Not closed: the history is still here, not saved");
+    SetStatus(notDone + ": the history is still here, not saved");
     return false;
   }
   const std::string before = StatusText();
   if (!RunCommandCalled(SaveCaption)) {
-    SetStatus(
-        "Not closed: no plug-in offers \"Save history\", so the "
-        "history cannot be saved");
+    SetStatus(notDone +
+              ": no plug-in offers \"Save history\", so the history cannot "
+              "be saved");
     return false;
   }
   if (!Unsaved()) return true;
-  SetStatus(StatusText() != before ? StatusText() + "; not closed"
-                                   : "Not closed: the history was not saved");
+  std::string lower = notDone;  // "Not closed", in mid-sentence
+  lower[0] = 'n';
+  SetStatus(StatusText() != before ? StatusText() + "; " + lower
+                                   : notDone + ": the history was not saved");
   return false;
+}
+
+// Whether the editor may close now. What would be lost is asked about
+// first: the unsaved history, the statement not run, or both.
+bool MayClose() {
+  FaultPoint("close");
+  if (CommandRunning()) {
+    SetStatus("Not closed: a plug-in's command is still running");
+    return false;
+  }
+  const bool statement = StatementUnrun();
+  if (Unsaved()) {
+    return SaveFirst("closing", statement ? StatementLost : "", "Not closed");
+  }
+  if (!statement) return true;
+  if (Ask(std::string(StatementLost) + " Close anyway?", MB_OKCANCEL) == IDOK)
+    return true;
+  SetStatus("Not closed: the statement is still in its box");
+  return false;
+}
+
+// Nothing unsaved is lost to a load or a clear, and an empty history has
+// nothing to lose.
+bool HistoryAtStake() {
+  return Unsaved() && !Entries().empty();
+}
+
+// The caption of the plug-in command behind a menu command, if any.
+const PluginCommand *PluginCommandOf(int id) {
+  static std::vector<PluginCommand> commands;
+  commands = PluginCommands();
+  for (const PluginCommand &c : commands)
+    if (c.Id == id) return &c;
+  return nullptr;
 }
 
 void Command(HWND w, int id, int code) {
@@ -266,8 +359,11 @@ void Command(HWND w, int id, int code) {
     case DeleteCommand:
       OnSelectedEntry(DeleteEntry);
       return;
+    case UndoDeleteCommand:
+      UndoDelete();
+      return;
     case ClearCommand:
-      ClearHistory();
+      ClearAsked();
       return;
     case ExitCommand:
       SendMessageA(w, WM_CLOSE, 0, 0);  // asks first, as closing does
@@ -280,7 +376,7 @@ void Command(HWND w, int id, int code) {
       if (code == LBN_DBLCLK) OnSelectedEntry(RecallIntoBox);
       return;
   }
-  RunPluginCommand(id);
+  if (const PluginCommand *c = PluginCommandOf(id)) RunOffered(c->Caption);
 }
 
 LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -325,6 +421,10 @@ LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       }
       if (LOWORD(wp) == VK_RETURN) {
         OnSelectedEntry(RecallIntoBox);
+        return -2;
+      }
+      if (LOWORD(wp) == 'Z' && GetKeyState(VK_CONTROL) < 0) {
+        UndoDelete();
         return -2;
       }
       return -1;
@@ -396,8 +496,8 @@ bool Filter(MSG &m) {
       Ui.Window && (m.hwnd == Ui.Window || IsChild(Ui.Window, m.hwnd));
   if (!ours) return false;
   if (m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) return true;
-  return TranslateAcceleratorA(Ui.Window, Ui.Accelerators, &m) ||
-         IsDialogMessageA(Ui.Window, &m);
+  return TranslateAcceleratorW(Ui.Window, Ui.Accelerators, &m) ||
+         IsDialogMessageW(Ui.Window, &m);
 }
 
 HWND Control(const char *cls, const char *text, DWORD style, DWORD exStyle,
@@ -444,10 +544,16 @@ void CreateMainWindow(HINSTANCE instance) {
                             CW_USEDEFAULT, CW_USEDEFAULT, 720, 440, nullptr,
                             nullptr, instance, nullptr);
   Ui.StatementLabel = Control("STATIC", "&Statement:", 0, 0, StatementLabelId);
-  Ui.Statement = Control(
-      "EDIT", "",
-      WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-      WS_EX_CLIENTEDGE, StatementId);
+  // A wide box: it holds what was typed, even letters the ANSI code page
+  // lacks, so that such a statement can be refused rather than changed.
+  Ui.Statement = CreateWindowExW(
+      WS_EX_CLIENTEDGE, L"EDIT", L"",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
+          ES_AUTOVSCROLL | ES_WANTRETURN,
+      0, 0, 0, 0, Ui.Window, reinterpret_cast<HMENU>(StatementId),
+      GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(Ui.Statement, WM_SETFONT, reinterpret_cast<WPARAM>(Font()),
+               FALSE);
   SendMessageA(Ui.Statement, EM_SETLIMITTEXT, 0, 0);  // as long as it gets
   Ui.RunButton = Control("BUTTON", "&Run", WS_TABSTOP | BS_PUSHBUTTON, 0,
                          RunStatementCommand);
@@ -489,6 +595,8 @@ void BuildMenu() {
   AppendMenuA(Ui.HistoryMenu, MF_STRING, RecallCommand,
               "R&ecall entry\tEnter, double-click");
   AppendMenuA(Ui.HistoryMenu, MF_STRING, DeleteCommand, "&Delete entry\tDel");
+  AppendMenuA(Ui.HistoryMenu, MF_STRING, UndoDeleteCommand,
+              "&Undo delete\tCtrl+Z");
   AppendMenuA(Ui.HistoryMenu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(Ui.HistoryMenu, MF_STRING, ClearCommand, "&Clear history");
   std::string used;
@@ -503,37 +611,67 @@ void BuildMenu() {
 }
 
 std::string StatementText() {
-  std::string text(GetWindowTextLengthA(Ui.Statement) + 1, '\0');
-  text.resize(
-      GetWindowTextA(Ui.Statement, &text[0], static_cast<int>(text.size())));
+  std::string text, why;
+  Ansi(BoxText(), text, why);  // what it cannot hold shows as '?'
   return text;
 }
 
 void SetStatementText(const std::string &text) {
-  SetWindowTextA(Ui.Statement, text.c_str());
+  // Replaced as typing over it would be: Ctrl+Z brings back what it held.
+  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
+  SendMessageA(Ui.Statement, EM_REPLACESEL, TRUE,
+               reinterpret_cast<LPARAM>(text.c_str()));
   SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
   SetFocus(Ui.Statement);
 }
 
 void RunStatementBox() {
-  RunStatement(StatementText());
+  const std::wstring typed = BoxText();
+  std::string statement, why;
+  if (!Ansi(typed, statement, why)) {
+    SetStatus("Not run, the statement stays in its box: " + why +
+              "; nothing was added to the history");
+    return;
+  }
+  if (RunStatement(statement)) Ui.Settled = typed;
   // As typed it stays, selected: the next statement typed replaces it.
   SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
 }
 
 void RecallIntoBox(size_t number) {
   std::string text;
-  if (RecallEntry(number, text)) SetStatementText(text);
+  if (!RecallEntry(number, text)) return;
+  SetStatementText(text);
+  Ui.Settled = BoxText();
 }
 
-bool HistoryRowOnScreen(size_t number, POINT &at) {
-  RECT r;
+bool RunOffered(const std::string &caption) {
+  if (!OffersCommand(caption)) return false;
+  if (caption == LoadCaption && !CommandRunning() && HistoryAtStake() &&
+      !SaveFirst("loading another", "", "Not loaded")) {
+    return true;
+  }
+  RunCommandCalled(caption);
+  return true;
+}
+
+void ClearAsked() {
+  if (HistoryAtStake() && !SaveFirst("clearing it", "", "Not cleared")) return;
+  ClearHistory();
+}
+
+bool HistoryRowOnScreen(size_t number, POINT &at, bool scrollBar) {
+  RECT r, client;
   if (number < 1 || number > Entries().size()) return false;
   SendMessageA(Ui.List, LB_SETTOPINDEX, number - 1, 0);
   if (SendMessageA(Ui.List, LB_GETITEMRECT, number - 1,
                    reinterpret_cast<LPARAM>(&r)) == LB_ERR) {
     return false;
   }
-  at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  GetClientRect(Ui.List, &client);
+  // The scroll bar stands just right of the client area.
+  const int x = scrollBar ? client.right + GetSystemMetrics(SM_CXVSCROLL) / 2
+                          : (r.left + r.right) / 2;
+  at = {x, (r.top + r.bottom) / 2};
   return ClientToScreen(Ui.List, &at);
 }

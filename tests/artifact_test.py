@@ -1,16 +1,21 @@
 #!/usr/bin/python3
 """Checks the two shipped libraries as files: what the editor's loader and
-the platform see before a single instruction runs."""
+the platform see before a single instruction runs; and how the version block
+spells versions other than today's."""
 
 import os
+import re
+import shutil
+import subprocess
 import sys
+import tempfile
 import unittest
 
 import pefile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
-from release import header_version, version_text  # noqa: E402
+from release import Refused, header_version, version_text  # noqa: E402
 
 DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
 # What resources/version.h says, so a new version is edited there alone.
@@ -198,6 +203,82 @@ class BothLibraries(unittest.TestCase):
         save, load_ = load("Pellor.dll"), load("Dravik.dll")
         self.assertEqual([s.Name for s in save.sections], [s.Name for s in load_.sections])
         self.assertEqual(save.VS_FIXEDFILEINFO[0].__pack__(), load_.VS_FIXEDFILEINFO[0].__pack__())
+
+
+# The version block's texts where the padding of minor and build stops
+# (9, 10, 99, 100) and at the largest numbers a block holds.
+SPELLINGS = [
+    ((1, 0, 0, 0), "1, 00, 00, 0"),
+    ((1, 9, 9, 9), "1, 09, 09, 9"),
+    ((1, 0, 10, 0), "1, 00, 10, 0"),
+    ((1, 10, 0, 10), "1, 10, 00, 10"),
+    ((10, 99, 99, 99), "10, 99, 99, 99"),
+    ((100, 100, 100, 100), "100, 100, 100, 100"),
+    ((65535, 65535, 65535, 65535), "65535, 65535, 65535, 65535"),
+]
+
+
+class VersionSpelling(unittest.TestCase):
+    """Each version spelt by the version block's own source, built with a
+    version.h of those numbers, and by the release's check of it; the
+    header's limit of 65535 taken and the next number refused."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="version-spelling-")
+        self.addCleanup(shutil.rmtree, self.folder)
+        shutil.copy(os.path.join(ROOT, "resources", "version.rc"), self.folder)
+
+    def header(self, numbers):
+        """A version.h of these numbers, given as a tuple or as written."""
+        with open(os.path.join(ROOT, "resources", "version.h"), encoding="ascii") as f:
+            text = f.read()
+        text, n = re.subn(r"(?m)^(#define PLUGIN_VERSION_NUMBERS ).*$",
+                          lambda m: m.group(1) + (numbers if isinstance(numbers, str)
+                                                  else ", ".join(map(str, numbers))), text)
+        self.assertEqual(n, 1, "version.h has no PLUGIN_VERSION_NUMBERS line")
+        path = os.path.join(self.folder, "version.h")
+        with open(path, "w", encoding="ascii") as f:
+            f.write(text)
+        return path
+
+    def test_minor_and_build_padded_below_ten_only(self):
+        windres = shutil.which("i686-w64-mingw32-windres")
+        self.assertIsNotNone(windres, "no i686-w64-mingw32-windres to build the version block")
+        for numbers, spelt in SPELLINGS:
+            with self.subTest(numbers):
+                self.assertEqual(header_version(self.header(numbers)), numbers)
+                self.assertEqual(version_text(numbers), spelt)
+                # The block as the resource compiler reads it back, its
+                # strings joined.
+                done = subprocess.run([windres, "-i", os.path.join(self.folder, "version.rc"),
+                                       "-O", "rc"], capture_output=True, text=True)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                self.assertEqual(re.findall(r'VALUE "(?:File|Product)Version", "(.*)"', done.stdout),
+                                 [spelt, spelt])
+
+    def test_parts_over_65535_are_refused(self):
+        for numbers in [(65536, 0, 0, 0), (1, 0, 0, 65536)]:
+            with self.subTest(numbers):
+                with self.assertRaisesRegex(Refused, "at most 65535"):
+                    header_version(self.header(numbers))
+
+    def test_the_build_takes_the_numbers_the_block_can_hold_and_no_other(self):
+        # Configured in a folder of the project file and the header alone:
+        # the version is checked before anything else is looked for.
+        shutil.copy(os.path.join(ROOT, "CMakeLists.txt"), self.folder)
+        os.mkdir(os.path.join(self.folder, "resources"))
+        cases = [("65535, 65535, 65535, 65535", True), ("0, 0, 0, 0", True),
+                 ("65536, 0, 0, 0", False), ("1, 0, 0, 99999", False),
+                 ("1, 0, 100000, 0", False), ("1, 010, 0, 0", False), ("1, 0, 0", False)]
+        for numbers, taken in cases:
+            with self.subTest(numbers):
+                os.replace(self.header(numbers), os.path.join(self.folder, "resources", "version.h"))
+                done = subprocess.run(["cmake", "-S", self.folder, "-B",
+                                       os.path.join(self.folder, "build")],
+                                      capture_output=True, text=True)
+                self.assertEqual("PLUGIN_VERSION_NUMBERS" not in done.stderr, taken, done.stderr)
+                if not taken:
+                    self.assertNotEqual(done.returncode, 0)
 
 
 if __name__ == "__main__":

@@ -136,6 +136,33 @@ TEST(Autopilot, DialogIgnoringCancelAndCloseIsEndedAndReported) {
       << report.Failure;
 }
 
+BOOL CALLBACK EndBox(HWND w, LPARAM) {
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (lstrcmpA(cls, "#32770") == 0) EndDialog(w, -1);
+  return TRUE;
+}
+
+void CALLBACK EndQuestion(HWND, UINT, UINT_PTR, DWORD) {
+  SafetyFired = true;
+  EnumThreadWindows(GetCurrentThreadId(), EndBox, 0);
+}
+
+// The dialog's "replace?" left up at the deadline: answered with the reply
+// that does nothing, never the one that replaces the file.
+TEST(Autopilot, ReplaceQuestionLeftUpAtTheDeadlineIsAnsweredNo) {
+  ArmFileDialog(Plan());
+  SafetyFired = false;
+  const UINT_PTR safety = SetTimer(nullptr, 0, SafetyMs, EndQuestion);
+  const int answer = MessageBoxA(
+      nullptr, "history.ini already exists.\nDo you want to replace it?", Title,
+      MB_YESNO | MB_ICONWARNING);
+  KillTimer(nullptr, safety);
+  FinishFileDialog();
+  EXPECT_FALSE(SafetyFired) << "nothing answered the question";
+  EXPECT_EQ(answer, IDNO) << "answered Yes: the file would be replaced";
+}
+
 // A command caught in a modal loop of its own that nothing can end.
 TEST(Autopilot, CommandThatNeverReturnsEndsTheProcessWithAReport) {
   EXPECT_EXIT(

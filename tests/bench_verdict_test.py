@@ -2,9 +2,11 @@
 """The cost benchmark's verdict (bench/report.py), fed samples that meet each
 goal at its limit and samples that miss each one: the size on disk, the
 imports, load-install-unload against the floor (at most 1.25 times) and
-against the conventional build (cheaper)."""
+against the conventional build (cheaper), and one command against the
+conventional build (at most 1.10 times, by the median of the rounds)."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -14,24 +16,36 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 REPORT = os.path.join(ROOT, "bench", "report.py")
 DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
 LIBRARIES = ["Pellor.dll", "Dravik.dll"]
-GOALS = ["bytes on disk", "imports", "× floor", "× conventional"]
+# Each goal's verdict line, told apart by what it says.
+GOALS = {
+    "bytes on disk": "bytes on disk",
+    "imports": "imports",
+    "cycle × floor": "load, install, unload .* × floor",
+    "cycle × conventional": "load, install, unload .* × conventional",
+    "command × conventional": "one command .*× conventional",
+}
+CONVENTIONAL = ["ConventionalPellor.dll", "ConventionalDravik.dll"]
 
 
-def samples(cycle):
+def samples(cycle, command):
     """Three rounds in which each library's load-install-unload takes the
-    ticks CYCLE gives it; everything else the same for all."""
+    ticks CYCLE gives it, and its 1,000 commands the ticks COMMAND gives it
+    (one number for every round, or one a round); memory the same for all."""
     lines = ["machine guest 0", "machine wine test", "frequency 10000000", "resolution 1"]
     for r in range(3):
         for name, ticks in cycle.items():
-            lines += [f"cycle {name} {r} {ticks}", f"command {name} {r} 100000 1000"]
+            each = command[name] if isinstance(command[name], list) else [command[name]] * 3
+            lines += [f"cycle {name} {r} {ticks}", f"command {name} {r} {each[r]} 1000"]
     for name in cycle:
         lines += [f"memory {name} 1000 2000 3000 4000"] * 2
     return "\n".join(lines) + "\n"
 
 
-def verdict(folder, pellor=100, dravik=100, floor=100, conventional=200, pellor_file=None):
+def verdict(folder, pellor=100, dravik=100, floor=100, conventional=200, pellor_file=None,
+            commands=None):
     """bench/report.py's exit status and verdict lines for these times, with
-    the built libraries (or PELLOR_FILE's bytes as Pellor.dll) as the files."""
+    the built libraries (or PELLOR_FILE's bytes as Pellor.dll) as the files.
+    Commands take 100,000 ticks unless COMMANDS says otherwise."""
     dist, bench = os.path.join(folder, "dist"), os.path.join(folder, "bench")
     shutil.rmtree(folder)
     for where in (dist, bench):
@@ -43,10 +57,12 @@ def verdict(folder, pellor=100, dravik=100, floor=100, conventional=200, pellor_
     if pellor_file:
         with open(os.path.join(dist, "Pellor.dll"), "wb") as f:
             f.write(pellor_file)
+    cycle = {"Pellor.dll": pellor, "Dravik.dll": dravik, "Floor.dll": floor,
+             **{name: conventional for name in CONVENTIONAL}}
+    command = {name: 100000 for name in cycle}
+    command.update(commands or {})
     with open(os.path.join(folder, "samples.txt"), "w") as f:
-        f.write(samples({"Pellor.dll": pellor, "Dravik.dll": dravik, "Floor.dll": floor,
-                         "ConventionalPellor.dll": conventional,
-                         "ConventionalDravik.dll": conventional}))
+        f.write(samples(cycle, command))
     run = subprocess.run([sys.executable, REPORT, os.path.join(folder, "samples.txt"), dist,
                           bench], capture_output=True, text=True)
     return run.returncode, [l[2:] for l in run.stdout.splitlines() if l.startswith("- ")], \
@@ -60,15 +76,31 @@ def read(name):
 
 # Name, times and files, and the goals (library, goal) that must be missed.
 CASES = [
-    ("every goal met at its limit", dict(pellor=125, dravik=125, conventional=126), []),
+    ("every goal met at its limit",
+     dict(pellor=125, dravik=125, conventional=126,
+          commands={"Pellor.dll": 110000, "Dravik.dll": 110000}), []),
     ("slower than 1.25 times the floor", dict(dravik=126),
-     [("Dravik.dll", "× floor")]),
+     [("Dravik.dll", "cycle × floor")]),
     ("as slow as the conventional build", dict(pellor=200, floor=160),
-     [("Pellor.dll", "× conventional")]),
+     [("Pellor.dll", "cycle × conventional")]),
     ("a byte too large", dict(pellor_file=read("Pellor.dll") + b"\0"),
      [("Pellor.dll", "bytes on disk")]),
     ("the other dialog imported", dict(pellor_file=read("Dravik.dll")),
      [("Pellor.dll", "imports")]),
+    ("one command slower than 1.10 times the conventional build",
+     dict(commands={"Dravik.dll": 111000}),
+     [("Dravik.dll", "command × conventional")]),
+    ("one command slower in most rounds, faster in one",
+     dict(commands={"Pellor.dll": [50000, 120000, 120000]}),
+     [("Pellor.dll", "command × conventional")]),
+    ("one round's command far slower: the median holds",
+     dict(commands={"Pellor.dll": [100000, 900000, 100000]}), []),
+    ("the conventional build's commands too short for the timer",
+     dict(commands={"Pellor.dll": 100, "ConventionalPellor.dll": 99}),
+     [("Pellor.dll", "command × conventional")]),
+    ("the library's own commands too short for the timer",
+     dict(commands={"Dravik.dll": 99}),
+     [("Dravik.dll", "command × conventional")]),
 ]
 
 
@@ -81,8 +113,8 @@ def main():
             wanted = [f"{library}: {goal}: {'NOT met' if (library, goal) in missed else 'met'}"
                       for library in LIBRARIES for goal in GOALS]
             got = [f"{library}: {goal}: {line.rsplit(': ', 1)[1]}"
-                   for library in LIBRARIES for goal in GOALS
-                   for line in lines if line.startswith(library) and goal in line]
+                   for library in LIBRARIES for goal, said in GOALS.items()
+                   for line in lines if line.startswith(library) and re.search(said, line)]
             if status != (1 if missed else 0) or got != wanted:
                 failures += 1
                 print(f"FAIL {name}: exit {status}, verdicts {got}, wanted {wanted}:\n{out}")

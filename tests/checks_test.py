@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """The project's own verdicts fail on the faults they exist to catch: the
 round trip's comparison of transcripts, the refusal rule, the strict ctest
-run and the shipped files' checks, each fed the fault itself."""
+run, the shipped files' checks, the docs check, the include-loop check, the
+end-to-end cases' own checks and the round trip's script, each fed the
+fault itself."""
 
 import os
 import shutil
@@ -12,6 +14,7 @@ import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 TOOLS = os.path.join(ROOT, "tools")
+TESTS = os.path.join(ROOT, "tests")
 # A UTF-8 locale, in which GNU grep would call a line with bytes above 127
 # binary and skip it.
 UTF8 = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
@@ -143,6 +146,13 @@ class RefusalVerdict(Folder):
         self.assertEqual(code, 1, out)
         self.assertIn("Other.dll never installed", out)
 
+    def test_library_named_by_a_windows_path_installed(self):
+        # As an editor given Windows paths says it: "\\" separates the name.
+        r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs", self.write(
+            "save.log", transcript(ENTRIES).replace(b"/dist/", b"Z:\\a dist\\")))
+        self.assertEqual(r.returncode, 0, r.stdout)
+        self.assertIn(b"Every library accepted", r.stdout)
+
     def test_editor_that_never_started_fails_the_run(self):
         r = self.run_tool(os.path.join(TOOLS, "transcript.py"), "installs",
                           self.write("save.log", b"err: cannot start\n"))
@@ -205,6 +215,231 @@ class ShippedFileChecks(Folder):
         self.assertNotEqual(r.returncode, 0, out)
         self.assertIn("Pellor.dll: not GUI", out)
         self.assertIn("Dravik.dll: not GUI", out)
+
+
+def sentence(words, end="."):
+    return " ".join(["word"] * words) + end
+
+
+def appended(text):
+    return lambda page: page + "\n" + text + "\n"
+
+
+def padded_to_lines(lines):
+    return lambda page: page + "\n" * (lines - len(page.splitlines()))
+
+
+def padded_to_characters(characters):
+    # In a code block, so that only the length counts.
+    fence = "\n```\n\n```\n"
+    return lambda page: (page + fence[:5] + "x" * (characters - len(page) - len(fence))
+                         + fence[5:])
+
+
+def replaced(old, new):
+    def change(page):
+        assert old in page, f"{old!r} is not on the page: the row needs mending"
+        return page.replace(old, new)
+    return change
+
+
+# Each row: what is done, to which file, and what the docs check must say of
+# it (None: it must pass; a change of None deletes the file).
+DOCS_FAULTS = [
+    ("the pages as they are", "README.md", lambda page: page, None),
+    ("a front page of 200 lines", "README.md", padded_to_lines(200), None),
+    ("a front page of 250 lines under 14,000 characters", "README.md",
+     padded_to_lines(250), "README.md: 250 lines; a front page has at most 200"),
+    ("a front page of 14,000 characters", "README.md", padded_to_characters(14000), None),
+    ("a front page of 14,001 characters within 200 lines", "README.md",
+     padded_to_characters(14001), "README.md: 14,001 characters; a front page has at most 14,000"),
+    ("a link to a missing page", "README.md", appended("[Gone](docs/gone.md)"),
+     "README.md: docs/gone.md: no such file"),
+    ("a link to a missing heading", "README.md", appended("[Here](docs/editor.md#nowhere)"),
+     "no heading or anchor #nowhere in docs/editor.md"),
+    ("a page the front page does not link", "docs/unlinked.md", lambda page: "# Unlinked\n",
+     "README.md: no link to docs/unlinked.md"),
+    ("a sentence of 35 words on the front page", "README.md", appended(sentence(35)), None),
+    ("a sentence of 36 words on the front page", "README.md", appended(sentence(36)),
+     "a sentence of 36 words, at most 35"),
+    ("36 words joined by a semicolon", "README.md",
+     appended(sentence(18, ";") + " " + sentence(18)), "a sentence of 36 words, at most 35"),
+    ("36 words in a list item", "README.md", appended("- " + sentence(36, "")),
+     "a sentence of 36 words, at most 35"),
+    ("a sentence of 36 words in the guide", "resources/release-guide.txt",
+     appended(sentence(36)), "resources/release-guide.txt:"),
+    ("a sentence of 50 words in docs/", "docs/guest.md", appended(sentence(50)), None),
+    ("a sentence of 51 words in docs/", "docs/guest.md", appended(sentence(51)),
+     "docs/guest.md:"),
+    ("60 words in a code block", "docs/guest.md",
+     appended("```\n" + sentence(60) + "\n```"), None),
+    ("the guide missing", "resources/release-guide.txt", None,
+     "resources/release-guide.txt: missing"),
+    ("the refusal box's caption spelled otherwise than the libraries do",
+     "resources/release-guide.txt", replaced("plig-in", "plug-in"),
+     "does not show the refusal box's \"Save History plig-in\""),
+    ("a command naming the archive of one version", "README.md",
+     appended("`certutil -hashfile history-plugins-1.0.0.0-win32.zip SHA256`"),
+     "history-plugins-1.0.0.0-win32 goes stale"),
+    ("a package installed and not listed", "docs/building.md",
+     replaced("`fonts-wine`", "fonts-wine"), "the package fonts-wine is installed but not listed"),
+    ("a package the guest installs and not listed", "docs/building.md",
+     replaced("`initramfs-tools`", "initramfs-tools"),
+     "the package initramfs-tools is installed but not listed"),
+    ("the guest's image a size it is not", "docs/guest.md", replaced("6 GB", "3 GB"),
+     "does not say the image's size (6 GB)"),
+]
+
+
+class DocsCheck(unittest.TestCase):
+    """tests/docs_test.py on copies of the pages, each changed one way."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.top = tempfile.mkdtemp(prefix="docs check ")
+        cls.addClassCleanup(shutil.rmtree, cls.top)
+        cls.pages = os.path.join(cls.top, "as they are")
+        shutil.copytree(ROOT, cls.pages, ignore=shutil.ignore_patterns(".git", "build", "dist"))
+
+    def test_each_fault_fails_the_check_and_each_edge_passes(self):
+        for n, (what, name, change, said) in enumerate(DOCS_FAULTS):
+            with self.subTest(what):
+                root = os.path.join(self.top, f"row {n}")
+                shutil.copytree(self.pages, root)
+                path = os.path.join(root, name)
+                if change is None:
+                    os.remove(path)
+                else:
+                    page = ""
+                    if os.path.exists(path):
+                        with open(path, encoding="utf-8") as f:
+                            page = f.read()
+                    with open(path, "w", encoding="utf-8") as f:
+                        f.write(change(page))
+                r = subprocess.run([sys.executable, os.path.join(ROOT, "tests", "docs_test.py"),
+                                    root], capture_output=True, text=True)
+                if said is None:
+                    self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+                else:
+                    self.assertEqual(r.returncode, 1, r.stdout + r.stderr)
+                    self.assertIn(said, r.stdout)
+                shutil.rmtree(root)
+
+
+# Stands in for Wine running the editor in an end-to-end case: prints the
+# transcript it is given, writes the file it is told to, ends as told.
+FAKE_EDITOR_CASE = """#!/bin/sh
+cat "$FAKE_TRANSCRIPT"
+[ -z "$FAKE_WRITES" ] || cp "$FAKE_CONTENT" "$FAKE_WRITES"
+exit "$FAKE_STATUS"
+"""
+
+# Stands in for Wine running the editor in tools/round-trip.sh: saves one
+# entry where the script says, shows it, ends with the status asked for
+# the saving (FAKE_SAVE) or loading (FAKE_LOAD) editor.
+FAKE_ROUND_TRIP = """#!/usr/bin/python3
+import os, re, sys
+if sys.argv[1] in ("--start", "--stop"):
+    sys.exit(0)
+script = sys.argv[sys.argv.index("--script") + 1]
+print("editor version 1.51.22, ANSI code page 1252")
+print("installed /dist/Pellor.dll: accepted")
+print("installed /dist/Dravik.dll: accepted")
+saving = re.search(r"save (Z:[^;]*)", script)
+if saving:
+    path = saving.group(1)[2:].replace("\\\\", "/")
+    with open(path, "wb") as f:
+        f.write(b'[History]\\r\\nCount=1\\r\\nEntry1="SELECT 1;"\\r\\n')
+print("step: show")
+print('entry 1: "SELECT 1;"')
+print("step: quit")
+sys.exit(int(os.environ["FAKE_SAVE" if saving else "FAKE_LOAD"]))
+"""
+
+
+class ChecksOfTheTests(Folder):
+    """The checks the tests themselves are made of, fed the input each one
+    exists to refuse beside input it must pass: one table."""
+
+    def include_loops(self, files):
+        tree = os.path.join(self.dir, "tree")
+        for name, includes in files.items():
+            os.makedirs(os.path.dirname(os.path.join(tree, name)), exist_ok=True)
+            with open(os.path.join(tree, name), "w") as f:
+                f.write("".join(f'#include "{i}"\n' for i in includes))
+        r = self.run_tool(os.path.join(TESTS, "include_loops_test.py"), tree)
+        return r.returncode, r.stdout.decode()
+
+    def editor_case(self, lines, status=0, writes=True):
+        """e2e.save_adds_ini_extension on an editor that says LINES."""
+        fake = self.write("wine-run", FAKE_EDITOR_CASE.encode())
+        os.chmod(fake, 0o755)
+        work = os.path.join(self.dir, "work")
+        case = os.path.join(work, "save_adds_ini_extension")
+        W = "Z:" + case.replace("/", "\\")
+        said = "\n".join(lines).replace("W", W).encode() + b"\n"
+        content = b"[History]\r\nCount=5\r\n" + b"".join(
+            b'Entry%d="SELECT %d;"\r\n' % (i, i) for i in range(1, 6))
+        env = dict(UTF8, FAKE_TRANSCRIPT=self.write("transcript", said), FAKE_STATUS=str(status),
+                   FAKE_CONTENT=self.write("saved.ini", content),
+                   FAKE_WRITES=os.path.join(case, "bare.ini") if writes else "")
+        r = subprocess.run(["sh", os.path.join(TESTS, "e2e", "editor_case.sh"),
+                            "save_adds_ini_extension", fake, "editor.exe", self.dir, work],
+                           capture_output=True, env=env)
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    def round_trip(self, save=0, load=0):
+        build = os.path.join(self.dir, "a build")
+        os.makedirs(build)
+        fake = os.path.join(build, "wine-run")
+        with open(fake, "w") as f:
+            f.write(FAKE_ROUND_TRIP)
+        os.chmod(fake, 0o755)
+        env = dict(UTF8, FAKE_SAVE=str(save), FAKE_LOAD=str(load))
+        r = subprocess.run([os.path.join(TOOLS, "round-trip.sh"), build, self.dir],
+                           capture_output=True, env=env)
+        return r.returncode, r.stdout.decode("utf-8", "replace")
+
+    SAVED = ['editor version 1.51.22, ANSI code page 1252', 'step: save W\\bare',
+             'service: ExportHistory("W\\bare.ini")',
+             'status: Saved 5 history entries to W\\bare.ini', 'OnCall -> 1', 'step: quit']
+
+    def test_each_check_fails_on_its_fault_and_passes_without(self):
+        saved = self.SAVED
+        table = [  # what is fed to which check, the exit status wanted, what it must say
+            ("two modules including each other", lambda: self.include_loops(
+                {"a.h": ["b.h"], "a.cpp": ["a.h"], "b.h": ["a.h"]}), 1, "include loop: a, b"),
+            ("three modules in a ring", lambda: self.include_loops(
+                {"x/a.h": ["b.h"], "x/b.h": ["c.h"], "x/c.h": ["a.h"]}), 1,
+             "include loop: x/a, x/b, x/c"),
+            ("modules without a loop", lambda: self.include_loops(
+                {"a.h": ["b.h"], "b.h": [], "a.cpp": ["a.h", "b.h"]}), 0, "no include loop"),
+            ("a case the editor passed", lambda: self.editor_case(saved), 0,
+             "PASS save_adds_ini_extension"),
+            ("an editor that crashed at its end", lambda: self.editor_case(saved, status=5), 1,
+             "FAILED: the editor ended with status 5, not 0"),
+            ("a status line with more than was expected", lambda: self.editor_case(
+                [l + " and more" if l.startswith("status: ") else l for l in saved]), 1,
+             "MISSING: status: Saved 5 history entries to"),
+            ("a plug-in result with more than a number", lambda: self.editor_case(
+                [l + " 2" if l.startswith("OnCall") else l for l in saved]), 1,
+             "DIFFERS: results handed back to the plug-in"),
+            ("a save that wrote no file", lambda: self.editor_case(saved, writes=False), 1,
+             "MISSING: bare.ini with the 5 entries"),
+            ("a round trip that went well", lambda: self.round_trip(), 0,
+             "Restored history is identical: yes (1 entries)"),
+            ("a saving editor that crashed at its end", lambda: self.round_trip(save=5), 1,
+             "Editor 1 ended with status 5, not 0"),
+            ("a loading editor that crashed at its end", lambda: self.round_trip(load=5), 1,
+             "Editor 2 ended with status 5, not 0"),
+        ]
+        for name, check, status, says in table:
+            with self.subTest(name):
+                got, out = check()
+                self.assertEqual(got, status, out)
+                self.assertIn(says, out)
+                shutil.rmtree(self.dir)
+                os.mkdir(self.dir)
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The speed benchmark's verdict (bench/history_speed.py), fed transcripts
 that must pass and transcripts with the faults it exists to catch: a goal
-missed, a save that failed, a size never measured."""
+missed, a save, a load or a step that failed, a size never measured or
+measured fewer times one way than the other."""
 
 import os
 import subprocess
@@ -22,7 +23,8 @@ def transcript(load_ms=1200.0, save_ms=500.0, sizes=(1000, 10000, 100000), extra
         out += (b"timing: ImportHistory %d entries: read and parse 1.0 ms, show 1.0 ms, "
                 b"total %.1f ms\n" % (n, load_ms * n / 100000))
         out += b"OnCall -> 1\n"
-    return out + extra + ended + b"machine: test\n"
+    files = b"".join(b"file: %d entries, %d bytes\n" % (n, 42 * n) for n in sizes)
+    return out + extra + ended + files + b"machine: test\n"
 
 
 def verdict(text):
@@ -48,6 +50,15 @@ CASES = [
      "went wrong: the editor ended with status 5, not 0"),
     ("the editor's end unknown", transcript(ended=b""), 1, "exit status is missing"),
     ("a size missing", transcript(sizes=(10000, 100000)), 1, "1000 entries: 0 saves and 0 loads timed"),
+    ("a history file never written", transcript().replace(b"file: 10000 entries, 420000",
+                                                          b"file: 10000 entries, 0"), 1,
+     "went wrong: 10000 entries: no history file was written"),
+    ("a step went wrong", transcript(extra=b"error: step \"load\": no such file\n"), 1,
+     "went wrong: error: step"),
+    # Three rounds of which one load is missing: the medians would hide it.
+    ("a load missing in one round", transcript(sizes=(1000, 10000, 100000) * 3).replace(
+        b"timing: ImportHistory 10000 ", b"timing: ImportHistory 10001 ", 1), 1,
+     "10000 entries: 3 saves and 2 loads timed"),
 ]
 
 

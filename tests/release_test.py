@@ -267,6 +267,18 @@ class FailedWrite(unittest.TestCase):
                 shutil.rmtree(path)
                 os.rename(path + ".moved", path)
 
+    def test_first_release_that_fails_leaves_no_archive_behind(self):
+        # Nothing to put back: the archive it placed itself must go again.
+        with tempfile.TemporaryDirectory(prefix="release first ") as folder:
+            for name in LIBRARIES:
+                shutil.copy(os.path.join(self.folder, name), folder)
+            os.makedirs(os.path.join(folder, "SHA256SUMS", "inside"))
+            previous = contents(folder)
+            done = release(folder)
+            self.assertNotEqual(done.returncode, 0, done.stderr)
+            self.assertIn("could not put SHA256SUMS in place", done.stderr)
+            self.assertEqual(contents(folder), previous)
+
     def test_interrupt_between_putting_the_archive_and_the_sums_in_place(self):
         previous = contents(self.folder)
         real, calls = os.replace, []

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what building and testing need on Debian 12, when any of it is
-# missing: the i686 MinGW cross toolchain, CMake and Ninja, GoogleTest's
-# sources, 32-bit Wine, Xvfb and xdotool, the PE inspector and the
-# release's signing tools. Does nothing when all is
-# there, so it is safe to rerun.
+# Installs what building, testing and releasing need on Debian 12, the
+# whole list whichever command runs it, when any of it is missing: the i686
+# MinGW cross toolchain, CMake and Ninja, GoogleTest, clang with libFuzzer,
+# 32-bit Wine and its fonts, Xvfb and xdotool, the PE inspector and the
+# release's signing tools (docs/building.md lists them, and the docs check
+# fails when it leaves one out). Does nothing when all is there, so it is
+# safe to rerun.
 set -euo pipefail
 
 need=()
@@ -22,7 +24,8 @@ have xdotool || need+=(xdotool)  # real X key events, as a person's keyboard
 have osslsigncode || need+=(osslsigncode)
 have openssl || need+=(openssl)
 dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
-# Wine's own fonts: without them the pictures' title bar buttons show letters.
+# Wine's own fonts: build/wine-run copies their Marlett, with which Wine draws
+# the title bar's buttons, into its prefix (without it they show letters).
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
 
 [ ${#need[@]} -eq 0 ] && exit 0

@@ -11,20 +11,21 @@ if [ "${1:-}" = --take ]; then  # under Wine, with a display: BUILD DIST OUT FON
   build=$2 dist=$3 out=$4 fonts=$5
   win() { printf 'Z:%s' "$1" | tr / '\\'; }
   W=$(win "$out")
-  # Without Wine's own fonts the title bar buttons show letters. The test
-  # guest starts from an unchanged image every time, so the prefix may get
+  # build/wine-run gives the prefix Wine's Marlett, with which the title bar's
+  # buttons are drawn; the test guest has no fonts-wine, so there it takes
   # this machine's copy.
-  if [ ! -f /usr/share/wine/fonts/marlett.ttf ] && [ -f "$fonts/marlett.ttf" ] &&
-     [ -n "${HISTORY_GUEST:-}" ]; then
-    mkdir -p "$HISTORY_WINEPREFIX/drive_c/windows/Fonts"
-    cp "$fonts/marlett.ttf" "$HISTORY_WINEPREFIX/drive_c/windows/Fonts/"
-  fi
+  [ -f /usr/share/wine/fonts/marlett.ttf ] || export HISTORY_WINE_FONTS=$fonts
   editor() { "$build/wine-run" "$build/stand_in_editor.exe" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll"; }
   "$build/wine-run" --start
+  prefix=${HISTORY_WINEPREFIX:-$build/wineprefix}
+  if [ ! -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ]; then
+    echo "error: no Marlett font in the Wine prefix: the title bar's buttons would show letters"
+    "$build/wine-run" --stop
+    exit 1
+  fi
   # The history is saved in a folder of the Wine prefix, so the pictures
   # show a path of no machine in particular; saved once first, so that the
   # dialog opens there with a history file in it.
-  prefix=${HISTORY_WINEPREFIX:-$build/wineprefix}
   rm -rf "$prefix/drive_c/SQL"
   mkdir -p "$prefix/drive_c/SQL"
   editor --script "run SELECT name, city\\r\\n  FROM customers\\r\\n WHERE city = 'Bergen'\\;; save C:\\SQL\\history.ini; snap-menu $W\\menu.bmp; snap-save $W\\save-dialog.bmp; quit"

@@ -15,8 +15,9 @@ W=$(win "$work")
 log="$work/$case_name.log"
 failures=0
 
-editor() {  # editor [--host-version V] SCRIPT: a run that must end with 0
-  "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
+editor() {  # editor [--host-version V] SCRIPT: a run that must end with 0,
+  # within $limit seconds (a run that never ends is stopped, and fails)
+  timeout "${limit:-120}" "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
   status=$?
   [ $status -eq 77 ] && { cat "$log"; exit 77; }  # no 32-bit runtime here
   echo "--- transcript ($case_name)"; cat "$log"
@@ -39,6 +40,9 @@ shown() {  # shown N: the lines the Nth "show" step printed
 same() {  # same WHAT EXPECTED ACTUAL: the two texts are equal, byte for byte
   [ "$2" = "$3" ] || { printf 'DIFFERS: %s\nexpected:\n%s\nactual:\n%s\n' "$1" "$2" "$3"; failures=$((failures + 1)); }
 }
+results() {  # what OnCall returned, in order, on one line: all it said
+  sed -n 's/^OnCall -> //p' "$log" | tr '\n' ' ' | sed 's/ $//'
+}
 no_errors() {  # no step, key press or dialog went wrong
   refuse "error:"
   refuse "autopilot failed"
@@ -51,22 +55,43 @@ case "$case_name" in
     rm -f "$work/bare.ini"
     editor --script "save $W\\bare; quit"
     expect "service: ExportHistory(\"$W\\bare.ini\")"
-    expect "OnCall -> 1"
-    [ -f "$work/bare.ini" ] || { echo "MISSING: file bare.ini"; failures=$((failures + 1)); }
+    same "results handed back to the plug-in" "1" "$(results)"
+    expect "status: Saved 5 history entries to $W\\bare.ini"
+    # The file is the history, under the name with ".ini" and no other.
+    [ "$(grep -ac '^Entry[1-5]="' "$work/bare.ini" 2>/dev/null)" -eq 5 ] && [ ! -e "$work/bare" ] ||
+      { echo "MISSING: bare.ini with the 5 entries, and no file bare"; failures=$((failures + 1)); }
+    no_errors
     ;;
   load_adds_ini_extension)
-    editor --script "save $W\\again.ini; load $W\\again; quit"
+    # Cleared before the load, so only a load that worked brings it back.
+    editor --script "show; save $W\\again.ini; clear; load $W\\again; show; quit"
     expect "service: ImportHistory(\"$W\\again.ini\")"
+    same "results handed back to the plug-ins" "1 1" "$(results)"
+    expect "status: Loaded 5 history entries from $W\\again.ini"
+    same "history loaded back" "$(shown 1 | grep -a '^entry ')" "$(shown 2 | grep -a '^entry ')"
+    [ "$(shown 2 | grep -ac '^entry ')" -eq 5 ] || { echo "MISSING: 5 entries loaded"; failures=$((failures + 1)); }
+    no_errors
     ;;
   overwrite_no_then_cancel_keeps_file)
-    editor --script "save $W\\keep.ini; quit"
-    cp "$work/keep.ini" "$work/keep.before"
     # Replies in the order given: a "no" first cancels, whatever follows;
-    # and two replies are two replies, never part of the name typed.
-    editor --script "save $W\\keep.ini no yes; save $W\\keep.ini yes yes; quit"
-    same "results handed back to the plug-in" "0 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
+    # and two replies are two replies, never part of the name typed. The
+    # history differs from the file's each time, so a file replaced after
+    # "no", or kept after "yes", shows in its bytes.
+    editor --script "save $W\\keep.ini; run SELECT 'kept out'\\;; save $W\\keep.ini no yes; quit"
+    same "results handed back to the plug-in" "1 0" "$(results)"
     same "what was saved" "service: ExportHistory(\"$W\\keep.ini\")" "$(grep -a '^service: ' "$log")"
-    [ "$(grep -ac '^dialog asked: ' "$log")" -eq 2 ] || { echo "MISSING: two replace questions"; failures=$((failures + 1)); }
+    same "replace questions" 1 "$(grep -ac '^dialog asked: ' "$log")"
+    cp "$work/keep.ini" "$work/keep.before"
+    # The same history as at the first save, saved afresh: what keep.ini
+    # must still hold; then one more statement, and "yes" replaces it.
+    editor --script "save $W\\start.ini; run SELECT 'replaced'\\;; save $W\\keep.ini yes yes; quit"
+    same "results handed back to the plug-in" "1 1" "$(results)"
+    same "replace questions" 1 "$(grep -ac '^dialog asked: ' "$log")"
+    cmp "$work/start.ini" "$work/keep.before" ||
+      { echo "keep.ini was replaced after \"no\""; failures=$((failures + 1)); }
+    { sed 's/^Count=5\r$/Count=6\r/' "$work/start.ini"; printf 'Entry6="SELECT '\''replaced'\'';"\r\n'; } |
+      cmp - "$work/keep.ini" || { echo "keep.ini is not the history with the statement added"; failures=$((failures + 1)); }
+    no_errors
     ;;
   dialog_shows_title_filters_and_last_path)
     editor --script "save $W\\first.ini; save-all-files $W\\second.ini; cancel save; cancel load; quit"
@@ -75,21 +100,29 @@ case "$case_name" in
     expect_re '^dialog: "Select File for export to", name "([^"]*\\)?first\.ini", filter "INI files \(\*\.ini\)"'
     expect_re '^dialog: "Select File for export to", name "([^"]*\\)?second\.ini", filter "INI files \(\*\.ini\)"'
     expect "dialog: \"Select File for load from\", name \"\", filter \"INI files (*.ini)\", filters [INI files (*.ini) | All Files (*.*)]"
+    # Two saves, the second through "All Files"; both cancelled dialogs give 0.
+    same "results handed back to the plug-ins" "1 1 0 0" "$(results)"
+    [ -f "$work/first.ini" ] && [ -f "$work/second.ini" ] ||
+      { echo "MISSING: first.ini and second.ini"; failures=$((failures + 1)); }
     refuse "autopilot failed"
     ;;
   too_old_editor_is_refused)
     editor --host-version 1.51.21 --script "save $W\\never.ini; quit"
     expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
+    expect_re '^installed .*[\\/]Pellor\.dll: refused$'
+    expect_re '^installed .*[\\/]Dravik\.dll: refused$'
     expect "error: no plug-in offers \"Save history\""
     refuse "command:"
+    [ ! -e "$work/never.ini" ] || { echo "never.ini written"; failures=$((failures + 1)); }
     ;;
   long_history_is_refused_before_save_would_refuse)
     # What the history holds always saves and loads back: a statement, a
     # fill or a load past the file's limits is refused with the reason,
     # and the statement stays in its box.
-    # The mouse finds the row under it past 65,536 rows as well.
-    editor --script "fill 99995; run SELECT 1\\;; fill 1; fill 999999999; save $W\\full.ini; keys right-click:70000 d; run SELECT 1\\;; quit"
+    # The mouse finds the row under it past 65,536 rows as well, and a
+    # right click on the scroll bar leaves the row selected as it is.
+    editor --script "fill 99995; run SELECT 1\\;; fill 1; fill 999999999; save $W\\full.ini; keys right-click:70000 esc; keys right-click-bar:50000 d; run SELECT 1\\;; quit"
     expect "status: Added 99995 generated statements"
     expect "status: Not run, the statement stays in its box: the history would hold 100001 entries, and a history file takes at most 100000; delete or clear history entries first"
     expect "status: Not filled: the history would hold 100001 entries, and a history file takes at most 100000"
@@ -99,7 +132,7 @@ case "$case_name" in
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 100000"
     # Bytes: a file read with line feeds alone that the writer's CRLF would
     # take past 4 MiB, and a statement that would take a full file past it.
-    python3 - "$work/lf.ini" "$work/near.ini" <<'PY'
+    python3 - "$work/lf.ini" "$work/near.ini" "$work/exact.ini" <<'PY'
 import sys
 def write(path, n, size, end):
     with open(path, "wb") as f:
@@ -108,12 +141,24 @@ def write(path, n, size, end):
             f.write(b'Entry%d="%s"' % (i, b"x" * size) + end)
 write(sys.argv[1], 100000, 28, b"\n")    # 4,188,918 bytes; 4,288,920 with CRLF
 write(sys.argv[2], 91357, 31, b"\r\n")  # 4,191,340 bytes: 2,964 to spare
+with open(sys.argv[2], "rb") as f:       # exactly 4 MiB: the last entry longer
+    near = f.read()
+with open(sys.argv[3], "wb") as f:
+    f.write(near[:-3] + b"x" * 2964 + near[-3:])
 PY
-    editor --script "load $W\\lf.ini; load $W\\near.ini; run SELECT '$(printf '%06000d' 0)'\\;; quit"
+    # Of two statements of 1,500 bytes the second no longer fits: each one's
+    # bytes count. A file of exactly 4 MiB loads.
+    s1500="SELECT '$(printf '%01490d' 0)'\\;"
+    editor --script "load $W\\lf.ini; load $W\\near.ini; run $s1500; run $s1500; answer question no; load $W\\exact.ini; quit"
     expect_re '^status: History not loaded, kept as it was: its file would take [0-9]+ bytes, and a history file takes at most 4194304$'
     expect "status: Loaded 91357 history entries from $W\\near.ini"
-    expect_re "^status: Not run, the statement stays in its box: its file would take [0-9]+ bytes, and a history file takes at most 4194304; delete or clear history entries first$"
+    expect "status: Ran the statement (no database here, nothing executed); it is history entry 91358"
+    expect "status: Not run, the statement stays in its box: its file would take 4194370 bytes, and a history file takes at most 4194304; delete or clear history entries first"
+    expect "status: Loaded 91357 history entries from $W\\exact.ini"
     no_errors
+    # A fill of exactly the limit is made whole.
+    editor --script "clear; fill 100000; delete 100000; quit"
+    expect "status: Deleted history entry 100000; 99999 entries left"
     ;;
   recall_runs_back_exactly_what_was_stored)
     # Every byte a history file can hold, line breaks of every shape among
@@ -130,7 +175,7 @@ with open(sys.argv[1], "wb") as f:
 with open(sys.argv[2], "wb") as f:
     f.write(b'[History]\r\nCount=1\r\nEntry1="a\\x00b"\r\n')
 PY
-    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; load $W\\zero.ini; show; quit"
+    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; answer question no; load $W\\zero.ini; show; quit"
     expect "status: Loaded 4 history entries from $W\\bytes.ini"
     expect_re '^status: History not loaded, kept as it was: .*entry 1'
     stored=$(shown 1 | grep -a '^entry [1-4]:' | cut -d: -f2-)
@@ -142,8 +187,10 @@ PY
   keys_left_open_are_closed_and_reported)
     # Keys that open a menu and leave it open would hold the editor for
     # ever: 20 seconds later it is closed and the step says so.
-    editor --script "keys alt+h; run SELECT 1\\;; quit"
+    # A step's word is matched whole: "runaway" runs nothing.
+    editor --script "keys alt+h; run SELECT 1\\;; runaway; quit"
     expect 'error: keys "alt+h": the keys were not all handled in time: what they opened was closed'
+    expect 'error: unknown step "runaway"'
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
     ;;
   editor_is_windowed_and_prints_through_a_pipe)
@@ -170,10 +217,10 @@ PY
     # A service that throws (as when memory runs out) fails in the status
     # line and returns 0 to the plug-in, and the editor goes on; a window
     # whose title bar is not drawn is not pictured.
-    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; log-off-while-busy; save $W\\during.ini; delete 1; log-off-while-busy; close cancel; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
+    editor --script "throw-in ExportHistory; save $W\\thrown.ini; throw-in ImportHistory; load $W\\thrown.ini; show; run SELECT 1\\;; throw-in draw; run SELECT 2\\;; throw-in step; run SELECT 3\\;; log-off-while-busy; save $W\\during.ini; delete 1; log-off-while-busy; close cancel; throw-in close; log-off no; throw-in autopilot; save $W\\ticked.ini; snap-menu $W\\framed.bmp; hide-title-bar; snap-menu $W\\bare.bmp; quit"
     expect "status: History not saved: not enough memory"
     expect "status: History not loaded: not enough memory"
-    same "results handed back to the plug-ins" "0 0 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
+    same "results handed back to the plug-ins" "0 0 1 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
     [ "$(shown 1 | grep -ac '^entry ')" -eq 5 ] || { echo "history changed"; failures=$((failures + 1)); }
     [ ! -e "$work/thrown.ini" ] || { echo "thrown.ini written"; failures=$((failures + 1)); }
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
@@ -192,6 +239,12 @@ PY
     refuse "dialog asked:"
     expect "service: ExportHistory(\"$W\\during.ini\")"
     [ "$(grep -ac '^question: ' "$log")" -eq 1 ] || { echo "not one question asked"; failures=$((failures + 1)); }
+    # Deciding whether to end the session fails: the session does not end.
+    expect "status: Not closed: not enough memory"
+    # The autopilot's timer throws inside the plug-in's dialog: it says so,
+    # and the dialog is still answered.
+    expect "autopilot failed: its timer threw"
+    expect "service: ExportHistory(\"$W\\ticked.ini\")"
     expect "snapshot: \"$W\\framed.bmp\""
     expect_re '^error: no picture of the menu: the picture shows no title bar'
     [ -f "$work/framed.bmp" ] && [ ! -e "$work/bare.bmp" ] ||
@@ -199,22 +252,39 @@ PY
     expect "step: quit"
     ;;
   run_sh_round_trip)
-    # What ./run.sh runs without a display, as it runs it: the round trip
-    # must end well and say the history came back; with an editor too old,
-    # both refusals are the result.
-    round_trip() {
-      "$tools/round-trip.sh" "$(dirname "$wine_run")" "$dist" "$@" >"$log" 2>&1
+    # ./run.sh as the front page writes it, without a display, after the
+    # build: it describes both libraries and runs the scripted round trip,
+    # which must end well and say the history came back; its arguments reach
+    # the editor, so one too old is refused by both. The round trip starts
+    # and stops a wineserver of its own prefix, never the one this test run
+    # shares; where this kernel runs no 32-bit programs, ./run.sh goes into
+    # the emulated guest itself, so this case runs outside it.
+    root=$(cd "$tools/.." && pwd -P)
+    [ "$(cd "$(dirname "$wine_run")" && pwd -P)" = "$root/build" ] ||
+      { echo "./run.sh builds in $root/build, not in $(dirname "$wine_run"): not this build"; exit 1; }
+    run_sh() {
+      env -u DISPLAY HISTORY_WINEPREFIX="$(dirname "$work")/run.sh wineprefix" \
+        "$root/run.sh" "$@" >"$log" 2>&1
       rc=$?
-      [ $rc -eq 77 ] && { cat "$log"; exit 77; }
-      echo "--- round-trip.sh $*"; cat "$log"
-      [ $rc -eq 0 ] || { echo "round-trip.sh exited $rc"; failures=$((failures + 1)); }
+      echo "--- ./run.sh $*"; cat "$log"
+      [ $rc -eq 0 ] || { echo "FAILED: ./run.sh exited $rc"; failures=$((failures + 1)); }
     }
-    round_trip
-    expect_re '^Restored history is identical: yes '
-    round_trip --host-version 1.51.21
+    run_sh
+    expect "== Built"
+    for dll in Pellor Dravik; do expect_re "^$dll\.dll: [0-9]+ bytes\$"; done
+    [ "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")" -eq 2 ] ||
+      { echo "MISSING: the exports of both libraries"; failures=$((failures + 1)); }
+    expect "  imports  COMDLG32.DLL: GetSaveFileNameA"
+    expect "  imports  COMDLG32.DLL: GetOpenFileNameA"
+    [ "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")" -eq 2 ] ||
+      { echo "MISSING: the version of both libraries"; failures=$((failures + 1)); }
+    expect "Every library accepted editor 1.51.22."
+    expect "Restored history is identical: yes (4 entries)"
+    run_sh --host-version 1.51.21
+    expect "message box: caption \"Save History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "message box: caption \"Load History plig-in\", text \"Incompatible Norrix SQL editor version. Required 1.51.22 or higher\", no owner"
     expect "Every library refused editor 1.51.21, as it must (older than 1.51.22): nothing to save or load."
-    "$wine_run" --start  # round-trip.sh stopped the run's wineserver; the cases after want one
+    refuse "Restored history"
     ;;
   *) echo "unknown case $case_name"; exit 2 ;;
 esac

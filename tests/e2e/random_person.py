@@ -336,7 +336,7 @@ class Person:
                         e.loaded = e.calls[-1]
             return steps, e
         if kind == "close":
-            how = r.choice(["close", "close", "log-off", "keys alt+f4", "keys alt+f x"])
+            how = r.choice(["close", "close", "log-off", "log-off-called-off", "keys alt+f4", "keys alt+f x"])
             if m.unsaved():
                 words, name, replace = self.answer()
                 m.closed = self.saved_first(e, words, name, replace, "Save the history before closing?"
@@ -350,8 +350,10 @@ class Person:
                 e.nothing_asked = words != ""
                 m.closed = True
             m.focus = None
+            if how == "log-off-called-off":  # another program refused to end
+                m.closed = False
             e.closed = m.closed
-            e.open_said = how in ("close", "log-off") or words != ""
+            e.open_said = not how.startswith("keys") or words != ""
             if how.startswith("keys"):
                 return ([("answer close " + words)] if words else []) + [how], e
             return [("%s %s" % (how, words)).strip()], e
@@ -400,8 +402,8 @@ def check(steps, expect, shown_then, chunks):
             line = next(l for l in text.split(b"\n") if bad in l)
             return "unexpected: " + line.decode("cp1252", "replace")
     asked = [(q.decode("cp1252"), a.decode()) for q, a in
-             re.findall(rb'^question: "(.*?)", answered (\w+)$', text, re.S | re.M)]
-    if asked != expect.questions:
+             re.findall(rb'^question: (".*"), answered (\w+)$', text, re.M)]
+    if asked != [(escaped(q.encode("cp1252")).decode("cp1252"), a) for q, a in expect.questions]:
         return "questions asked %r, the model expects %r" % (asked, expect.questions)
     if expect.nothing_asked != (b"nothing was asked" in printed):
         return "\"nothing was asked\" %s" % (

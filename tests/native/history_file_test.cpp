@@ -39,7 +39,8 @@ TEST(HistoryFile, EveryEntryRoundTripsExactly) {
 // where the entry numbers gain a digit.
 TEST(HistoryFile, FormattedSizeIsWhatTheWriterWrites) {
   const History awkward = Awkward();  // every kind of escape among them
-  for (size_t entries : {0, 1, 9, 10, 99, 100, 999, 1000, 10000, 100000}) {
+  for (size_t entries :
+       {0, 1, 9, 10, 99, 100, 999, 1000, 9999, 10000, 99999, 100000}) {
     History history(entries, "x");
     std::copy_n(awkward.begin(), std::min(entries, awkward.size()),
                 history.begin());
@@ -47,6 +48,23 @@ TEST(HistoryFile, FormattedSizeIsWhatTheWriterWrites) {
     for (const std::string &entry : history) quoted += QuotedSize(entry);
     EXPECT_EQ(FormattedSize(entries, quoted), FormatHistory(history).size())
         << entries << " entries";
+  }
+}
+
+// The writer's side of every byte: the named escapes, \xHH in upper case for
+// the other control bytes, and everything else as it is.
+TEST(HistoryFile, WriterEscapesExactlyTheControlBytes) {
+  static const char Hex[] = "0123456789ABCDEF";
+  for (int b = 1; b < 256; ++b) {
+    const char c = static_cast<char>(b);
+    std::string want(1, c);
+    if (b < 0x20 || b == 0x7F) want = {'\\', 'x', Hex[b >> 4], Hex[b & 15]};
+    if (c == '\\' || c == '"') want = {'\\', c};
+    if (c == '\n') want = "\\n";
+    if (c == '\r') want = "\\r";
+    if (c == '\t') want = "\\t";
+    EXPECT_EQ(QuoteEntry(std::string(1, c)), '"' + want + '"') << "byte " << b;
+    EXPECT_EQ(QuotedSize(std::string(1, c)), want.size() + 2) << "byte " << b;
   }
 }
 
@@ -95,6 +113,12 @@ TEST(HistoryFile, EachLimitTakesItsLastCaseAndRefusesTheNext) {
       {"100,000 entries", Entries(100000, "100000"), 100000},
       {"100,001 entries", Entries(100001, "100001"), Refused},
       {"a count of 100,001 with no entries", Entries(0, "100001"), Refused},
+      // The count alone over the limit: a reader that caps it at the limit
+      // would find every entry it expects.
+      {"a count of 100,001 with 100,000 entries", Entries(100000, "100001"),
+       Refused},
+      {"a count of 10^15 with 100,000 entries",
+       Entries(100000, "1000000000000000"), Refused},
       {"leading zeros", Entries(1, "00000000000000000001"), 1},
       {"100,000 behind zeros", Entries(100000, "000000000100000"), 100000},
       {"100,001 behind zeros", Entries(100001, "000000000100001"), Refused},
@@ -104,6 +128,9 @@ TEST(HistoryFile, EachLimitTakesItsLastCaseAndRefusesTheNext) {
       {"no count digits", Entries(0, ""), Refused},
       {"a signed count", Entries(1, "+1"), Refused},
       {"a count with a space", Entries(1, "1 "), Refused},
+      {"a colon, the byte after 9, as a count", Entries(10, ":"), Refused},
+      {"a count without its equals sign",
+       "[History]\r\nCount:1\r\nEntry1=\"x\"\r\n", Refused},
       {"exactly 4 MiB", OfSize(MaxHistoryFileBytes), 1},
       {"4 MiB and one byte", OfSize(MaxHistoryFileBytes + 1), Refused},
       {"entry number with a leading zero",
@@ -165,6 +192,11 @@ TEST(HistoryFile, EscapesAreExactlyTheWritersAndHexInEitherCase) {
         << c.Value;
     if (c.Entry) EXPECT_EQ(h, History{c.Entry}) << c.Value;
   }
+  // An escape cut short by the end of the text, though hex digits follow it
+  // in memory.
+  size_t at = 0;
+  std::string out;
+  EXPECT_FALSE(ReadEscape(std::string_view("x4F").substr(0, 2), at, '"', out));
 }
 
 TEST(HistoryFile, DamagedFilesAreRefusedAndLeaveTheHistory) {
@@ -183,6 +215,7 @@ TEST(HistoryFile, DamagedFilesAreRefusedAndLeaveTheHistory) {
       {"negative count", "[History]\r\nCount=-1\r\n"},
       {"huge count", "[History]\r\nCount=99999999999\r\n"},
       {"unquoted value", "[History]\r\nCount=1\r\nEntry1=a\r\n"},
+      {"a lone quote", "[History]\r\nCount=1\r\nEntry1=\"\r\n"},
       {"trailing garbage", good + "junk\r\n"},
       {"binary", std::string("\x7F"
                              "ELF\0\1\2\3\n",

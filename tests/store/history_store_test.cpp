@@ -129,18 +129,50 @@ class HistoryStore : public ::testing::Test {
 // The files a save creates anew, by path: its temporary files. Seen through
 // this program's own import of CreateFileA, which the store calls.
 std::vector<std::string> Created;
+// What another program puts at the first temporary name just before the save
+// tries it, so that the name is certainly taken.
+enum class Taken { No, ByFile, ByFolder } TakeFirstName = Taken::No;
 decltype(&CreateFileA) PlatformCreateFileA;
 HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
                                    LPSECURITY_ATTRIBUTES security,
                                    DWORD disposition, DWORD flags,
                                    HANDLE model) {
+  if (disposition == CREATE_NEW && Created.empty()) {
+    if (TakeFirstName == Taken::ByFile) EXPECT_TRUE(WriteBytes(path, "mine"));
+    if (TakeFirstName == Taken::ByFolder)
+      EXPECT_TRUE(CreateDirectoryA(path, nullptr));
+  }
   if (disposition == CREATE_NEW) Created.push_back(path);
-  return PlatformCreateFileA(path, access, share, security, disposition, flags,
-                             model);
+  HANDLE file = PlatformCreateFileA(path, access, share, security, disposition,
+                                    flags, model);
+  // Windows refuses a folder where a file is wanted with "access denied",
+  // which the store must take as a name in use; Wine answers "file exists",
+  // as for a file. Answer as Windows does, so that path is taken here too.
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesA(path);
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
+                        (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    SetLastError(folder ? ERROR_ACCESS_DENIED : error);
+  }
+  return file;
+}
+
+// The digit a one-character target's temporary names are tried from, or -1
+// to leave it to chance: the store draws it from the process id and the
+// clock, stood in for here (the process id as 0, the clock as the digit).
+int FirstDigit = -1;
+decltype(&GetTickCount) PlatformGetTickCount;
+decltype(&GetCurrentProcessId) PlatformGetCurrentProcessId;
+DWORD WINAPI SteeredGetTickCount() {
+  return FirstDigit < 0 ? PlatformGetTickCount() : DWORD(FirstDigit);
+}
+DWORD WINAPI SteeredGetCurrentProcessId() {
+  return FirstDigit < 0 ? PlatformGetCurrentProcessId() : 0;
 }
 
 // Saves, and checks the name of every temporary file the save created: "~"
-// and hex digits, ".tmp" after them only where it fits, never longer than
+// and hex digits, ".tmp" after them where it fits, never longer than
 // the target's name (so its path fits wherever the target's does) and never
 // the target's; beside a one-character name, one hex digit alone, which no
 // device is called.
@@ -152,6 +184,18 @@ bool SaveWatched(const std::string &target, const History &history,
     EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
                               "CreateFileA",
                               reinterpret_cast<void *>(&RecordingCreateFileA)));
+    const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    PlatformGetTickCount = reinterpret_cast<decltype(&GetTickCount)>(
+        GetProcAddress(kernel, "GetTickCount"));
+    PlatformGetCurrentProcessId =
+        reinterpret_cast<decltype(&GetCurrentProcessId)>(
+            GetProcAddress(kernel, "GetCurrentProcessId"));
+    EXPECT_TRUE(ReplaceImport(GetModuleHandleA(nullptr), "kernel32.dll",
+                              "GetTickCount",
+                              reinterpret_cast<void *>(&SteeredGetTickCount)));
+    EXPECT_TRUE(ReplaceImport(
+        GetModuleHandleA(nullptr), "kernel32.dll", "GetCurrentProcessId",
+        reinterpret_cast<void *>(&SteeredGetCurrentProcessId)));
   }
   Created.clear();
   const bool saved = SaveHistoryFile(target.c_str(), history, error);
@@ -169,9 +213,14 @@ bool SaveWatched(const std::string &target, const History &history,
       EXPECT_EQ(temp[0], '~');
       digits.erase(0, 1);
     }
-    if (digits.size() > 4 && digits.substr(digits.size() - 4) == ".tmp")
-      digits.resize(digits.size() - 4);
-    EXPECT_FALSE(digits.empty());
+    // ".tmp" wherever it fits beside "~" and eight digits; as many digits as
+    // fit up to eight, so that as many names as can be are tried.
+    const bool extension = name.size() >= 13;
+    EXPECT_EQ(temp.size() > 4 && temp.substr(temp.size() - 4) == ".tmp",
+              extension);
+    if (extension) digits.resize(digits.size() - 4);
+    EXPECT_EQ(digits.size(),
+              std::min<size_t>(8, std::max<size_t>(1, name.size() - 1)));
     EXPECT_EQ(digits.find_first_not_of("0123456789ABCDEF"), std::string::npos);
   }
   return saved;
@@ -227,12 +276,37 @@ TEST_F(HistoryStore, UnwritableTargetRefusesAndKeepsThePreviousFile) {
          std::size(cases), HasFailure(), "refused, previous file intact");
 }
 
+// 100,000 entries whose file takes exactly 4 MiB plus `over` bytes.
+History AtBothLimits(size_t over) {
+  const size_t quoted =
+      MaxHistoryFileBytes + over - FormattedSize(MaxHistoryEntries, 0);
+  History history(MaxHistoryEntries,
+                  std::string(quoted / MaxHistoryEntries - 2, 'x'));
+  history.back() += std::string(quoted % MaxHistoryEntries, 'y');
+  return history;
+}
+
+TEST_F(HistoryStore, HistoryAtBothLimitsSavesAndLoadsBack) {
+  const History history = AtBothLimits(0);
+  ASSERT_EQ(FormatHistory(history).size(), MaxHistoryFileBytes);
+  const std::string target = CaseFolder("limits") + "\\history.ini";
+  ASSERT_TRUE(WriteBytes(target, PreviousFile));
+  std::string error;
+  EXPECT_TRUE(SaveHistoryFile(target.c_str(), history, error)) << error;
+  History loaded;
+  EXPECT_TRUE(LoadHistoryFile(target.c_str(), loaded, error)) << error;
+  EXPECT_TRUE(loaded == history) << loaded.size() << " entries loaded";
+  Report("history-store", "100,000 entries in exactly 4 MiB", 1, HasFailure(),
+         "saved and loaded back");
+}
+
 TEST_F(HistoryStore, HistoryTheLoaderWouldRefuseIsNotSaved) {
   const struct {
     const char *Why;
     History Entries;
     const char *Error;
   } cases[] = {
+      {"one byte over 4 MiB", AtBothLimits(1), "too large"},
       {"over 4 MiB", {std::string(MaxHistoryFileBytes, 'x')}, "too large"},
       {"too many entries", History(MaxHistoryEntries + 1, "x"), "too many"},
   };
@@ -248,7 +322,8 @@ TEST_F(HistoryStore, HistoryTheLoaderWouldRefuseIsNotSaved) {
     EXPECT_EQ(Names(folder), std::vector<std::string>{"history.ini"});
   }
   Report("history-store",
-         "histories too large to load again (4 MiB, 100001 entries)",
+         "histories too large to load again (4 MiB and one byte, 100001 "
+         "entries)",
          std::size(cases), HasFailure(), "refused, previous file intact");
 }
 
@@ -340,6 +415,8 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
   // ".tmp" fits in a temporary name from 13 characters on.
   const char *names[] = {"h",
                          "hi",
+                         "hist9.ini",
+                         "hist10.ini",
                          "history.ini",
                          "history1.ini",
                          "history12.ini",
@@ -362,8 +439,8 @@ TEST_F(HistoryStore, LongestTargetPathSavesAndLoads) {
     EXPECT_EQ(Names(inner), std::vector<std::string>{name});
   }
   Report("history-store",
-         "target path of 259 characters (names of 1, 2, 11, 12, 13 and 41 "
-         "characters)",
+         "target path of 259 characters (names of 1, 2, 9, 10, 11, 12, 13 and "
+         "41 characters)",
          std::size(names), HasFailure(), "saved and loaded back");
 }
 
@@ -372,14 +449,32 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
     const char *Why;
     const char *Target;
     std::vector<std::string> Others;
+    Taken First;             // the first temporary name tried
+    int FirstDigit;          // a one-character target's, or -1
+    const char *FirstTried;  // then the name of the first file tried
   } cases[] = {
       // A file of the name a temporary file once had.
-      {"usual name", "history.ini", {"history.ini.saving", "history.tmp"}},
+      {"usual name",
+       "history.ini",
+       {"history.ini.saving", "history.tmp"},
+       Taken::No,
+       -1,
+       nullptr},
       // A one-character name leaves the fewest names for a temporary file
-      // that must fit where the target does: all but one are taken here.
+      // that must fit where the target does: all but one are taken here,
+      // and the free one is the last name tried.
       {"crowded",
        "7",
-       {"0", "1", "2", "3", "4", "5", "6", "8", "9", "A", "B", "D", "E", "F"}},
+       {"0", "1", "2", "3", "4", "5", "6", "8", "9", "A", "B", "D", "E", "F"},
+       Taken::No,
+       0xD,
+       "D"},
+      // The target's own name in other letters is the target all the same.
+      {"target a digit in lower case", "c", {}, Taken::No, 0xC, "D"},
+      // A folder answers otherwise than a file does; both mean "try the
+      // next name", not "give up".
+      {"first name a file", "history.ini", {}, Taken::ByFile, -1, nullptr},
+      {"first name a folder", "history.ini", {}, Taken::ByFolder, -1, nullptr},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Why);
@@ -389,17 +484,37 @@ TEST_F(HistoryStore, SaveNeverTouchesOtherFilesBesideTheTarget) {
       ASSERT_TRUE(WriteBytes(folder + "\\" + name, "mine " + name));
     }
     ASSERT_TRUE(WriteBytes(target, PreviousFile));
-    const std::vector<std::string> before = Names(folder);
+    std::vector<std::string> before = Names(folder);
     std::string error;
+    TakeFirstName = c.First;
+    FirstDigit = c.FirstDigit;
     EXPECT_TRUE(SaveWatched(target, Current, error)) << error;
-    EXPECT_EQ(ReadBytes(target), FormatHistory(Current));
+    TakeFirstName = Taken::No;
+    FirstDigit = -1;
+    if (c.FirstTried && !Created.empty()) {
+      EXPECT_EQ(Created[0], folder + "\\" + c.FirstTried);
+    }
+    EXPECT_SAME_BYTES(ReadBytes(target), FormatHistory(Current));
     for (const std::string &name : c.Others) {
       EXPECT_EQ(ReadBytes(folder + "\\" + name), "mine " + name);
+    }
+    if (c.First != Taken::No) {
+      ASSERT_GE(Created.size(), 2u) << "the taken name was not passed over";
+      const std::string &taken = Created[0];
+      const DWORD attributes = GetFileAttributesA(taken.c_str());
+      EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES &&
+                    (attributes & FILE_ATTRIBUTE_DIRECTORY),
+                c.First == Taken::ByFolder);
+      if (c.First == Taken::ByFile) EXPECT_EQ(ReadBytes(taken), "mine");
+      before.push_back(taken.substr(taken.rfind('\\') + 1));
+      std::sort(before.begin(), before.end());
     }
     EXPECT_EQ(Names(folder), before);
   }
   Report("history-store",
-         "files beside the target (old temporary name, 14 short names taken)",
+         "names beside the target (old temporary name, 14 short names taken, "
+         "the target's in lower case, the first temporary name a file or a "
+         "folder)",
          std::size(cases), HasFailure(), "saved, other files untouched");
 }
 
