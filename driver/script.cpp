@@ -13,6 +13,7 @@
 #include "driver/test_faults.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"
+#include "editor/statement_box.h"
 #include "editor/window.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
+#include "editor/statement_box.h"
 #include "editor/fault_points.h"
 #include "editor/thrown.h"
 
@@ -50,9 +51,6 @@ struct WindowState {
   HACCEL Accelerators = nullptr;
   HFONT Font = nullptr;
   HWND LastFocus = nullptr;  // given back when the window is active again
-  // The box's text when it last held nothing of the person's own: after a
-  // run or a recall, or empty at the start.
-  std::wstring Settled;
 } Ui;
 
 HFONT Font() {
@@ -68,48 +66,6 @@ int RowHeight() {
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   return tm.tmHeight + 2;
-}
-
-std::wstring BoxText() {
-  std::wstring text(GetWindowTextLengthW(Ui.Statement) + 1, L'\0');
-  text.resize(
-      GetWindowTextW(Ui.Statement, &text[0], static_cast<int>(text.size())));
-  return text;
-}
-
-// The text in the ANSI code page, exactly, or `why` says what it cannot hold.
-bool Ansi(const std::wstring &text, std::string &out, std::string &why) {
-  out.clear();
-  if (text.empty()) return true;
-  const int size = static_cast<int>(text.size());
-  BOOL lossy = FALSE;
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size,
-                          nullptr, 0, nullptr, &lossy);
-  out.resize(bytes);
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, &out[0],
-                      bytes, nullptr, &lossy);
-  if (!lossy) return true;
-  for (wchar_t c : text) {
-    char byte[4];
-    BOOL missing = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, byte, sizeof byte,
-                        nullptr, &missing);
-    if (!missing) continue;
-    char code[8];
-    wsprintfA(code, "U+%04X", static_cast<unsigned>(c));
-    why = "it holds a character that the ANSI code page " +
-          std::to_string(GetACP()) + " cannot hold (" + code + ")";
-    break;
-  }
-  return false;
-}
-
-// A statement typed or changed and not run since: the person's own work.
-bool StatementUnrun() {
-  const std::wstring text = BoxText();
-  return text.find_first_not_of(L" \t\r\n") != std::wstring::npos &&
-         text != Ui.Settled;
 }
 
 // 0 when no row is selected.
@@ -544,17 +500,7 @@ void CreateMainWindow(HINSTANCE instance) {
                             CW_USEDEFAULT, CW_USEDEFAULT, 720, 440, nullptr,
                             nullptr, instance, nullptr);
   Ui.StatementLabel = Control("STATIC", "&Statement:", 0, 0, StatementLabelId);
-  // A wide box: it holds what was typed, even letters the ANSI code page
-  // lacks, so that such a statement can be refused rather than changed.
-  Ui.Statement = CreateWindowExW(
-      WS_EX_CLIENTEDGE, L"EDIT", L"",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE |
-          ES_AUTOVSCROLL | ES_WANTRETURN,
-      0, 0, 0, 0, Ui.Window, reinterpret_cast<HMENU>(StatementId),
-      GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(Ui.Statement, WM_SETFONT, reinterpret_cast<WPARAM>(Font()),
-               FALSE);
-  SendMessageA(Ui.Statement, EM_SETLIMITTEXT, 0, 0);  // as long as it gets
+  Ui.Statement = CreateStatementBox(Ui.Window, StatementId, Font());
   Ui.RunButton = Control("BUTTON", "&Run", WS_TABSTOP | BS_PUSHBUTTON, 0,
                          RunStatementCommand);
   Ui.HistoryLabel = Control("STATIC", "H&istory:", 0, 0, HistoryLabelId);
@@ -608,41 +554,6 @@ void BuildMenu() {
               "&History");
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(plugins), "&Plug-ins");
   SetMenu(Ui.Window, bar);
-}
-
-std::string StatementText() {
-  std::string text, why;
-  Ansi(BoxText(), text, why);  // what it cannot hold shows as '?'
-  return text;
-}
-
-void SetStatementText(const std::string &text) {
-  // Replaced as typing over it would be: Ctrl+Z brings back what it held.
-  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
-  SendMessageA(Ui.Statement, EM_REPLACESEL, TRUE,
-               reinterpret_cast<LPARAM>(text.c_str()));
-  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
-  SetFocus(Ui.Statement);
-}
-
-void RunStatementBox() {
-  const std::wstring typed = BoxText();
-  std::string statement, why;
-  if (!Ansi(typed, statement, why)) {
-    SetStatus("Not run, the statement stays in its box: " + why +
-              "; nothing was added to the history");
-    return;
-  }
-  if (RunStatement(statement)) Ui.Settled = typed;
-  // As typed it stays, selected: the next statement typed replaces it.
-  SendMessageA(Ui.Statement, EM_SETSEL, 0, -1);
-}
-
-void RecallIntoBox(size_t number) {
-  std::string text;
-  if (!RecallEntry(number, text)) return;
-  SetStatementText(text);
-  Ui.Settled = BoxText();
 }
 
 bool RunOffered(const std::string &caption) {

@@ -15,19 +15,6 @@ HWND MainWindow();
 // The menu bar, once the plug-ins have said which commands they offer.
 void BuildMenu();
 
-// The statement box's text in the ANSI code page; what it cannot hold
-// shows as '?'.
-std::string StatementText();
-// Replaces the statement box's text as typing over it would (Ctrl+Z brings
-// back what it held), selected, with the keyboard focus in it.
-void SetStatementText(const std::string &text);
-
-// The Run command: the statement box's text goes into the history, unless
-// the ANSI code page cannot hold it exactly (the status line says so).
-void RunStatementBox();
-// Brings the entry (counted from 1) back into the statement box.
-void RecallIntoBox(size_t number);
-
 // The commands as the menus run them, each asking first where it would
 // discard unsaved work: a plug-in's command by its caption (false when no
 // plug-in offers it; "Load history" asks), and "Clear history".
