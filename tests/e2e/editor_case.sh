@@ -62,16 +62,6 @@ case "$case_name" in
       { echo "MISSING: bare.ini with the 5 entries, and no file bare"; failures=$((failures + 1)); }
     no_errors
     ;;
-  load_adds_ini_extension)
-    # Cleared before the load, so only a load that worked brings it back.
-    editor --script "show; save $W\\again.ini; clear; load $W\\again; show; quit"
-    expect "service: ImportHistory(\"$W\\again.ini\")"
-    same "results handed back to the plug-ins" "1 1" "$(results)"
-    expect "status: Loaded 5 history entries from $W\\again.ini"
-    same "history loaded back" "$(shown 1 | grep -a '^entry ')" "$(shown 2 | grep -a '^entry ')"
-    [ "$(shown 2 | grep -ac '^entry ')" -eq 5 ] || { echo "MISSING: 5 entries loaded"; failures=$((failures + 1)); }
-    no_errors
-    ;;
   overwrite_no_then_cancel_keeps_file)
     # Replies in the order given: a "no" first cancels, whatever follows;
     # and two replies are two replies, never part of the name typed. The
