@@ -250,6 +250,17 @@ void FileDialogTick() {
     Escalate();
     return;
   }
+  if (!d && Dialog.Now == Stage::Waiting && !Dialog.Report.Seen &&
+      !Queued.empty() && FindDialog(Queued.front().Title.c_str())) {
+    // The dialog planned first never came (nothing asked for it), and the
+    // next one has: that one is watched now.
+    Finish("");
+    Finished.push_back(Dialog.Report);
+    const DialogPlan next = Queued.front();
+    Queued.erase(Queued.begin());
+    WatchFor(next);
+    return;
+  }
   if (!d) {
     if (Dialog.Now == Stage::Typed) {
       const bool confirmed = !Dialog.Plan.Cancel;

@@ -158,8 +158,13 @@ class Watched {
     }
     // The save that Yes starts is reported only when it was asked for.
     const size_t first = A.Answer == IDYES && asked.empty() ? 1 : 0;
-    for (size_t i = first; i < dialogs.size(); ++i)
-      ReportDialog(Plans[i], dialogs[i]);
+    // A question answered otherwise than to go on stops the step: a dialog
+    // that never came then was not to come.
+    const bool stopped = !asked.empty() && asked.front().Pressed != IDNO &&
+                         asked.front().Pressed != IDOK;
+    for (size_t i = first; i < dialogs.size(); ++i) {
+      if (!(stopped && !dialogs[i].Seen)) ReportDialog(Plans[i], dialogs[i]);
+    }
     if (!A.Expected && !asked.empty())
       Say("error: the editor asked a question, which the step did not "
           "expect");

@@ -295,13 +295,11 @@ bool HistoryAtStake() {
   return Unsaved() && !Entries().empty();
 }
 
-// The caption of the plug-in command behind a menu command, if any.
-const PluginCommand *PluginCommandOf(int id) {
-  static std::vector<PluginCommand> commands;
-  commands = PluginCommands();
-  for (const PluginCommand &c : commands)
-    if (c.Id == id) return &c;
-  return nullptr;
+// The caption of the plug-in command behind a menu command; empty if none.
+std::string CaptionOf(int id) {
+  for (const PluginCommand &c : PluginCommands())
+    if (c.Id == id) return c.Caption;
+  return {};
 }
 
 void Command(HWND w, int id, int code) {
@@ -332,7 +330,8 @@ void Command(HWND w, int id, int code) {
       if (code == LBN_DBLCLK) OnSelectedEntry(RecallIntoBox);
       return;
   }
-  if (const PluginCommand *c = PluginCommandOf(id)) RunOffered(c->Caption);
+  const std::string caption = CaptionOf(id);
+  if (!caption.empty()) RunOffered(caption);
 }
 
 LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
