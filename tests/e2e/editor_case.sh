@@ -48,7 +48,6 @@ no_errors() {  # no step, key press or dialog went wrong
   refuse "autopilot failed"
   expect "step: quit"
 }
-e9=$(printf '\351')  # a byte above 127: "e" with an acute accent in ANSI
 
 case "$case_name" in
   save_adds_ini_extension)
