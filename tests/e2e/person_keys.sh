@@ -42,6 +42,15 @@ answer() {
   xdotool key "$1"
 }
 ended() { ! kill -0 "$pid" 2>/dev/null; }
+closes_with_0() {  # the editor ends within 30 s, with 0; else fails with $1
+  if within 30 ended; then
+    wait "$pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
+  else
+    fail "$1"
+  fi
+}
 finish() {
   alive && kill "$pid"
   for f in "$work"/*.log; do echo "--- $f"; cat "$f"; done
@@ -139,13 +148,7 @@ within 30 count_windows "Select File for export to" 1 || { fail "Yes opened no S
 focus "$(windows "Select File for export to")"
 xdotool type --delay 10 "$(printf 'Z:%s' "$work/closed.ini" | tr / '\\')"
 xdotool key Return
-if within 30 ended; then
-  wait "$pid"
-  status=$?
-  [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
-else
-  fail "Yes and a saved history did not close the editor"
-fi
+closes_with_0 "Yes and a saved history did not close the editor"
 tail -n 1 "$work/closed.ini" | tr -d '\r' | grep -aqxF 'Entry100000="SELECT 7;"' ||
   fail "the last entry saved is not the statement typed before the recall"
 
@@ -170,13 +173,7 @@ alive || { fail "Cancel closed the editor"; finish; }
 xdotool key alt+F4
 within 15 count_windows "Stand-in SQL editor" 2 || { fail "the second Alt+F4 asked nothing"; finish; }
 answer Return
-if within 30 ended; then
-  wait "$pid"
-  status=$?
-  [ "$status" -eq 0 ] || fail "the editor ended with status $status, not 0"
-else
-  fail "OK did not close the editor"
-fi
+closes_with_0 "OK did not close the editor"
 
 # Keys that close a scripted editor end its run at once, with no error.
 log=$work/keys_close.log
