@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "driver/screenshot.h"
 #include "editor/fault_points.h"
 #include "editor/message_pump.h"
-#include "driver/screenshot.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/script.h"
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/plugin_commands.h"
-#include "driver/script.h"
 #include "editor/services.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"

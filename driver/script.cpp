@@ -6,14 +6,14 @@
 #include <cstdio>
 
 #include "driver/autopilot.h"
-#include "editor/history_model.h"
 #include "driver/keyboard.h"
-#include "editor/plugin_commands.h"
 #include "driver/script_text.h"
 #include "driver/test_faults.h"
+#include "editor/history_model.h"
+#include "editor/plugin_commands.h"
+#include "editor/statement_box.h"
 #include "editor/thrown.h"
 #include "editor/transcript.h"
-#include "editor/statement_box.h"
 #include "editor/window.h"
 
 namespace {
@@ -104,7 +104,7 @@ bool DialogStep(const std::string &step, DialogPlan &plan) {
 }
 
 const char *CaptionOf(const DialogPlan &plan) {
-  return plan.Title == SaveTitle ? "Save history" : "Load history";
+  return plan.Title == SaveTitle ? SaveHistoryCaption : LoadHistoryCaption;
 }
 
 // "no", "cancel", "yes" (the save dialog then cancelled) or "yes NAME

@@ -17,6 +17,11 @@ void LoadPlugins(const std::vector<std::string> &paths,
 // scripted run reads the message boxes a library shows then.
 void WatchInstalls(void (*before)(), void (*after)());
 
+// The two commands the editor itself runs by caption: Save history before
+// it would discard an unsaved history, and Load history, which asks first.
+constexpr char SaveHistoryCaption[] = "Save history";
+constexpr char LoadHistoryCaption[] = "Load history";
+
 struct PluginCommand {
   int Id;  // the menu command that runs it
   std::string Caption;

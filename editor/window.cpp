@@ -12,8 +12,6 @@
 namespace {
 
 constexpr char Title[] = "Stand-in SQL editor";
-constexpr char SaveCaption[] = "Save history";
-constexpr char LoadCaption[] = "Load history";
 constexpr char StatementLost[] =
     "The statement in the box has not been run: it is lost when the editor "
     "closes.";
@@ -256,7 +254,7 @@ bool SaveFirst(const char *doing, const std::string &note,
     return false;
   }
   const std::string before = StatusText();
-  if (!RunCommandCalled(SaveCaption)) {
+  if (!RunCommandCalled(SaveHistoryCaption)) {
     SetStatus(notDone +
               ": no plug-in offers \"Save history\", so the history cannot "
               "be saved");
@@ -557,7 +555,7 @@ void BuildMenu() {
 
 bool RunOffered(const std::string &caption) {
   if (!OffersCommand(caption)) return false;
-  if (caption == LoadCaption && !CommandRunning() && HistoryAtStake() &&
+  if (caption == LoadHistoryCaption && !CommandRunning() && HistoryAtStake() &&
       !SaveFirst("loading another", "", "Not loaded")) {
     return true;
   }

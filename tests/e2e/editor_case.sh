@@ -169,7 +169,7 @@ PY
     expect_re '^status: History not loaded, kept as it was: .*entry 1'
     stored=$(shown 1 | grep -a '^entry [1-4]:' | cut -d: -f2-)
     again=$(shown 1 | grep -a '^entry [5-8]:' | cut -d: -f2-)
-    [ "$(shown 1 | grep -ac '^entry ')" -eq 8 ] || { echo "MISSING: four entries run again"; failures=$((failures + 1)); }
+    same "entries, four of them run again" 8 "$(shown 1 | grep -ac '^entry ')"
     same "entries run again from the statement box" "$stored" "$again"
     no_errors
     ;;
@@ -210,7 +210,7 @@ PY
     expect "status: History not saved: not enough memory"
     expect "status: History not loaded: not enough memory"
     same "results handed back to the plug-ins" "0 0 1 1" "$(grep -a '^OnCall -> ' "$log" | cut -d' ' -f3 | tr '\n' ' ' | sed 's/ $//')"
-    [ "$(shown 1 | grep -ac '^entry ')" -eq 5 ] || { echo "history changed"; failures=$((failures + 1)); }
+    same "entries after the throws" 5 "$(shown 1 | grep -ac '^entry ')"
     [ ! -e "$work/thrown.ini" ] || { echo "thrown.ini written"; failures=$((failures + 1)); }
     expect "status: Ran the statement (no database here, nothing executed); it is history entry 6"
     # Drawing a row that throws ends in the window, which says so and goes on.
@@ -222,12 +222,11 @@ PY
     # Windows ending the session while a plug-in's dialog or the close
     # question is up: refused, with no second question and no second
     # "Save history" started inside the first.
-    [ "$(grep -acxF 'log-off while busy: the editor refused to end' "$log")" -eq 2 ] ||
-      { echo "MISSING: two log-offs refused while busy"; failures=$((failures + 1)); }
+    same "log-offs refused while busy" 2 "$(grep -acxF 'log-off while busy: the editor refused to end' "$log")"
     expect "status: Not closed: a plug-in's command is still running"
     refuse "dialog asked:"
     expect "service: ExportHistory(\"$W\\during.ini\")"
-    [ "$(grep -ac '^question: ' "$log")" -eq 1 ] || { echo "not one question asked"; failures=$((failures + 1)); }
+    same "questions asked" 1 "$(grep -ac '^question: ' "$log")"
     # Deciding whether to end the session fails: the session does not end.
     expect "status: Not closed: not enough memory"
     # The autopilot's timer throws inside the plug-in's dialog: it says so,
@@ -261,12 +260,10 @@ PY
     run_sh
     expect "== Built"
     for dll in Pellor Dravik; do expect_re "^$dll\.dll: [0-9]+ bytes\$"; done
-    [ "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")" -eq 2 ] ||
-      { echo "MISSING: the exports of both libraries"; failures=$((failures + 1)); }
+    same "libraries with their four exports" 2 "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")"
     expect "  imports  COMDLG32.DLL: GetSaveFileNameA"
     expect "  imports  COMDLG32.DLL: GetOpenFileNameA"
-    [ "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")" -eq 2 ] ||
-      { echo "MISSING: the version of both libraries"; failures=$((failures + 1)); }
+    same "libraries with a version" 2 "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")"
     expect "Every library accepted editor 1.51.22."
     expect "Restored history is identical: yes (4 entries)"
     run_sh --host-version 1.51.21
