@@ -18,9 +18,9 @@ echo
 
 args=""
 [ $# -gt 0 ] && args=$(printf ' %q' "$@")
-if [ -n "${DISPLAY:-}" ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+if [ -n "${DISPLAY:-}" ] && ! ./tools/needs-guest; then
   ./build/wine-run --start
   exec ./build/wine-run build/stand_in_editor.exe "$@" dist/Pellor.dll dist/Dravik.dll
 fi
-[ -n "${DISPLAY:-}" ] && echo "This kernel runs no 32-bit programs, so the editor cannot open on this display: running the scripted round trip instead." >&2
+[ -n "${DISPLAY:-}" ] && echo "Wine runs in the emulated guest here, so the editor cannot open on this display: running the scripted round trip instead." >&2
 exec ./tools/win32-runtime.sh "xvfb-run -a tools/round-trip.sh build dist$args"

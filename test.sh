@@ -6,12 +6,13 @@ cd "$(dirname "$0")"
 
 ./tools/install-deps.sh
 
-# Where this kernel runs no 32-bit programs, the emulated guest that will
-# run the Wine tests is built meanwhile (once; see tools/vm).
+# Where the Wine tests run in the emulated guest (this kernel runs no 32-bit
+# programs, or HISTORY_FORCE_GUEST=1), its image is built meanwhile: once per
+# machine, for every clone (see tools/vm).
 image=""
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+if ./tools/needs-guest; then
   mkdir -p build
-  ./tools/vm/build-image.sh build/vm >build/vm-image.log 2>&1 &
+  ./tools/vm/build-image.sh "$(./tools/vm/image-dir)" >build/vm-image.log 2>&1 &
   image=$!
 fi
 

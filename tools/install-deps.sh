@@ -27,11 +27,35 @@ dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
 # Wine's own fonts: build/wine-run copies their Marlett, with which Wine draws
 # the title bar's buttons, into its prefix (without it they show letters).
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
-
-[ ${#need[@]} -eq 0 ] && exit 0
+# The locales whose code pages the tests switch Wine to.
+locales=(en_US.UTF-8 pl_PL.UTF-8 hi_IN.UTF-8 ka_GE.UTF-8)
+have locale-gen || need+=(locales)
+# Where Wine must run in the emulated guest: what builds and starts it.
+if "$(dirname "$0")/needs-guest"; then
+  have debootstrap || need+=(debootstrap)
+  have qemu-system-x86_64 || need+=(qemu-system-x86)
+  have mkfs.ext4 || need+=(e2fsprogs)
+fi
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+generate_locales() {
+  local missing=()
+  for l in "${locales[@]}"; do
+    locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || missing+=("$l")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  echo "Generating locales: ${missing[*]}"
+  for l in "${missing[@]}"; do
+    grep -qx "$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen >/dev/null
+}
+
+if [ ${#need[@]} -eq 0 ]; then
+  generate_locales
+  exit 0
+fi
 echo "Installing: ${need[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
@@ -39,3 +63,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+generate_locales

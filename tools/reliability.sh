@@ -57,5 +57,5 @@ for log in plugin store; do
   grep -q '^\[  PASSED  \]' "$out/$log.log" 2>/dev/null || failed=$((failed + 1))
 done
 echo
-echo "Measured $(date -u +%Y-%m-%d) on $(uname -m), $(nproc) cores$( [ -n "${HISTORY_GUEST:-}" ] || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1 && echo ', Wine in the emulated guest'); failures: $failed."
+echo "Measured $(date -u +%Y-%m-%d) on $(uname -m), $(nproc) cores$( [ -n "${HISTORY_GUEST:-}" ] || "$(dirname "$0")/needs-guest" && echo ', Wine in the emulated guest'); failures: $failed."
 [ "$failed" -eq 0 ]

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Builds, once, a small Debian guest that can run 32-bit Windows programs:
-# its own kernel (with 32-bit emulation on), 32-bit Wine, Xvfb, xdotool, CMake, the
-# PE inspector and the release signing tools, and a Wine prefix made on its
-# first boot. Used when this machine's kernel cannot run 32-bit programs.
-# Installing, mounting and the chroot need root: as another user it asks
-# sudo for them.
+# its own kernel (with 32-bit emulation on), 32-bit Wine and its fonts,
+# Xvfb, xdotool, the locales the tests switch code pages with, CMake, the PE
+# inspector and the release signing tools, and a Wine prefix made on its
+# first boot. Used where the Wine part must run in the guest
+# (tools/needs-guest). Installing, mounting and the chroot need root: as
+# another user it asks sudo for them. The tools it builds with come from
+# tools/install-deps.sh.
 #   build-image.sh DIR      (DIR/root.img is the result; reruns are free)
+# DIR is normally tools/vm/image-dir's answer, shared by every clone.
 set -euo pipefail
 dir=$(realpath -m "$1")
 here=$(dirname "$(realpath "$0")")
-stamp="bookworm wine32 xdotool v3"
-built() { [ -f "$dir/root.img" ] && [ "$(cat "$dir/stamp" 2>/dev/null)" = "$stamp" ]; }
+built() { [ -f "$dir/root.img" ] && [ -f "$dir/built" ]; }
 built && exit 0
 mkdir -p "$dir"
 exec 8>"$dir/build.lock"
@@ -18,14 +20,9 @@ flock 8  # a second caller waits for the first one's image
 built && exit 0
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
-need=()
-command -v debootstrap >/dev/null || need+=(debootstrap)
-command -v qemu-system-x86_64 >/dev/null || need+=(qemu-system-x86)
-command -v mkfs.ext4 >/dev/null || need+=(e2fsprogs)
-if [ ${#need[@]} -gt 0 ]; then
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+for tool in debootstrap qemu-system-x86_64 mkfs.ext4; do
+  command -v $tool >/dev/null || { echo "build-image.sh: $tool is missing (tools/install-deps.sh installs it)" >&2; exit 1; }
+done
 
 # The same Debian mirror this machine's own package manager uses.
 mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null | grep -v security | head -n1)
@@ -59,8 +56,10 @@ as_root chroot "$root" sh -ec '
   # An image built afresh needs no fsync after every file.
   apt-get install -y -qq -o Dpkg::Options::=--force-unsafe-io \
     --no-install-recommends linux-image-amd64 \
-    initramfs-tools kmod procps wine wine64 wine32:i386 xvfb xauth xdotool \
-    cmake python3 python3-pefile osslsigncode openssl
+    initramfs-tools kmod procps wine wine64 wine32:i386 fonts-wine xvfb xauth \
+    xdotool locales cmake python3 python3-pefile osslsigncode openssl
+  printf "%s UTF-8\\n" en_US.UTF-8 pl_PL.UTF-8 hi_IN.UTF-8 ka_GE.UTF-8 >/etc/locale.gen
+  locale-gen
   apt-get clean' >"$dir/install.log" 2>&1
 unmount
 trap - EXIT
@@ -78,4 +77,9 @@ as_root chown "$(id -u):$(id -g)" "$dir/vmlinuz" "$dir/initrd.img" "$dir/root.im
 VM_PERSIST=1 "$here/run.sh" "$dir" / 'xvfb-run -a sh -c "wineboot -i && wineserver -w"
   wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f
   wineserver -w'
-echo "$stamp" >"$dir/stamp"
+touch "$dir/built"
+# Images of what the tree once put into the guest, which no guest is using.
+for old in "$(dirname "$dir")"/guest-*; do
+  [ "$old" != "$dir" ] && [ -d "$old" ] || continue
+  ( flock -n 8 && rm -rf "$old" ) 8>"$old/image.lock" 2>/dev/null || true
+done

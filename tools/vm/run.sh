@@ -16,7 +16,12 @@ exec 8>"$dir/image.lock"
 if [ -n "${VM_PERSIST:-}" ]; then flock 8; else flock -s 8; fi
 rm -f "$guest/rc" "$guest/out.txt"
 printf '%s\n' "$shared" >"$guest/path"
+# The guest's environment: the prefix made when the image was built, and a
+# UTF-8 locale, as a person's desktop has (Wine's keyboard input and its
+# code pages follow it).
 cat >"$guest/cmd.sh" <<CMD
+export LANG=C.UTF-8 WINEPREFIX=/root/wineprefix WINEARCH=win32 WINEDEBUG=-all
+export HISTORY_WINEPREFIX=/root/wineprefix WINEDLLOVERRIDES="mscoree,mshtml="
 $command
 echo \$? >"$guest/rc"
 CMD
@@ -32,6 +37,7 @@ timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu "${VM_CPU:-max,smap
   -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1" \
   -drive "file=${dir//,/,,}/root.img,format=raw,if=virtio,cache=unsafe" \
   -virtfs "local,path=${shared//,/,,},mount_tag=share,security_model=none,id=share" \
-  -nic none </dev/null | stdbuf -oL tr -d '\r' | grep --line-buffered -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
+  -nic none </dev/null | stdbuf -oL tr -d '\r' |
+  LC_ALL=C grep -a --line-buffered -v -E '^\[ *[0-9.]+\] (reboot|sysrq)' || true
 rc=$(cat "$guest/rc" 2>/dev/null || echo 1)
 exit "$rc"
