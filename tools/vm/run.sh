@@ -16,13 +16,14 @@ exec 8>"$dir/image.lock"
 if [ -n "${VM_PERSIST:-}" ]; then flock 8; else flock -s 8; fi
 rm -f "$guest/rc" "$guest/out.txt"
 printf '%s\n' "$shared" >"$guest/path"
+printf '%s\n' "$command" >"$guest/command.sh"  # run by bash, as it is here
 # The guest's environment: the prefix made when the image was built, and a
 # UTF-8 locale, as a person's desktop has (Wine's keyboard input and its
 # code pages follow it).
 cat >"$guest/cmd.sh" <<CMD
 export LANG=C.UTF-8 WINEPREFIX=/root/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export HISTORY_WINEPREFIX=/root/wineprefix WINEDLLOVERRIDES="mscoree,mshtml="
-$command
+bash "$guest/command.sh"
 echo \$? >"$guest/rc"
 CMD
 # Software emulation: this machine offers no hardware virtualisation. SMAP
