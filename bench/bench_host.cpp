@@ -50,7 +50,7 @@ DWORD CommandTicks[MaxLibraries][MaxRounds];
 HostServices Services;
 HostInfo Host;
 unsigned char InfoBytes[64];
-const char ChosenPath[] = "C:\\history\\bench.ini";
+const wchar_t ChosenPath[] = L"C:\\history\\bench.ini";
 
 void Write(const char *text) {
   DWORD written;
@@ -80,12 +80,12 @@ void WriteNumber(DWORD value) {
 
 // The editor's stand-ins: a user who picks a file at once, a box nobody
 // reads, and a service that takes the path.
-BOOL WINAPI StandInDialog(LPOPENFILENAMEA record) {
-  lstrcpynA(record->lpstrFile, ChosenPath, record->nMaxFile);
+BOOL WINAPI StandInDialog(LPOPENFILENAMEW record) {
+  lstrcpynW(record->lpstrFile, ChosenPath, record->nMaxFile);
   return TRUE;
 }
 
-int WINAPI StandInMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
+int WINAPI StandInMessageBox(HWND, const void *, const void *, UINT) {
   return IDOK;
 }
 
@@ -133,11 +133,13 @@ void Unload(Library &library) {
 
 // True when the library imports a file dialog, now the stand-in.
 bool ReplaceDialogs(HMODULE module) {
-  ReplaceImport(module, "user32.dll", "MessageBoxA",
-                reinterpret_cast<void *>(&StandInMessageBox));
-  const bool save = ReplaceImport(module, "comdlg32.dll", "GetSaveFileNameA",
+  for (const char *box : {"MessageBoxA", "MessageBoxW"}) {
+    ReplaceImport(module, "user32.dll", box,
+                  reinterpret_cast<void *>(&StandInMessageBox));
+  }
+  const bool save = ReplaceImport(module, "comdlg32.dll", "GetSaveFileNameW",
                                   reinterpret_cast<void *>(&StandInDialog));
-  const bool open = ReplaceImport(module, "comdlg32.dll", "GetOpenFileNameA",
+  const bool open = ReplaceImport(module, "comdlg32.dll", "GetOpenFileNameW",
                                   reinterpret_cast<void *>(&StandInDialog));
   return save || open;
 }

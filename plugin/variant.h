@@ -11,7 +11,7 @@ struct PluginVariant {
   const char *ErrorCaption;
   const char *CommandCaption;
   FileDialog Dialog;
-  const char *DialogTitle;
+  const wchar_t *DialogTitle;  // the dialog is the platform's wide one
   HistoryService HostServices::*Service;
 };
 
@@ -19,7 +19,7 @@ inline constexpr PluginVariant SaveVariant = {
     "Save History plig-in",
     "Save history",
     FileDialog::Save,
-    "Select File for export to",
+    L"Select File for export to",
     &HostServices::ExportHistory,
 };
 
@@ -27,7 +27,7 @@ inline constexpr PluginVariant LoadVariant = {
     "Load History plig-in",
     "Load history",
     FileDialog::Open,
-    "Select File for load from",
+    L"Select File for load from",
     &HostServices::ImportHistory,
 };
 

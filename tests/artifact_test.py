@@ -22,8 +22,8 @@ DIST = os.environ.get("PLUGIN_DIST", os.path.join(ROOT, "dist"))
 VERSION = header_version()
 
 LIBRARIES = {
-    "Pellor.dll": "GetSaveFileNameA",
-    "Dravik.dll": "GetOpenFileNameA",
+    "Pellor.dll": "GetSaveFileNameW",
+    "Dravik.dll": "GetOpenFileNameW",
 }
 
 EXPORTS = [(1, "DllMain"), (2, "OnCall"), (3, "OnExit"), (4, "OnInstall")]
@@ -40,7 +40,7 @@ STRINGS = [
     ("SpecialBuild", ""),
 ]
 
-MAX_FILE_BYTES = 5120
+MAX_FILE_BYTES = 5632
 # Set for the release's signed copies: the limit is then the image's, the
 # signature appended to it being the only thing allowed beyond.
 SIGNED = os.environ.get("PLUGIN_SIGNED") == "1"
@@ -91,16 +91,19 @@ class LibraryChecks:
         self.assertEqual(pe.OPTIONAL_HEADER.AddressOfEntryPoint, dllmain.address,
                          f"{name}: a runtime startup stub runs before DllMain")
 
-    def test_imports_exactly_the_three_platform_functions(self):
+    def test_imports_exactly_the_platform_functions_they_need(self):
         name, dialog, pe = self.NAME, self.DIALOG, self.pe
         got = {
             entry.dll.decode().upper(): sorted(i.name.decode() for i in entry.imports)
             for entry in pe.DIRECTORY_ENTRY_IMPORT
         }
         want = {
-            "USER32.DLL": ["MessageBoxA"],
+            # The refusal, and the box naming a letter no ANSI text holds.
+            "USER32.DLL": ["MessageBoxA", "MessageBoxW"],
+            # The wide dialog keeps every letter of the chosen path, which
+            # is then handed on only in a form naming the same file.
             "COMDLG32.DLL": [dialog],
-            "KERNEL32.DLL": ["lstrcpyA"],
+            "KERNEL32.DLL": ["GetACP", "GetShortPathNameW", "WideCharToMultiByte", "lstrcpyA"],
         }
         self.assertEqual(got, want, f"{name}: a stray import would tie the editor to a runtime")
         self.assertFalse(hasattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT"), f"{name}: delay imports")

@@ -7,8 +7,8 @@
 
 namespace {
 
-const std::string FilterList(
-    "INI files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0\0", 46);
+const std::wstring FilterList(
+    L"INI files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0\0", 46);
 
 // Fills the stack below the caller with a non-zero pattern, so a byte the
 // library forgets to write shows instead of passing as the zero a fresh
@@ -34,7 +34,7 @@ class Command : public PluginTest {
   }
   void Confirm(const char *path) {
     Fakes.DialogResult = TRUE;
-    Fakes.DialogWrites = path;
+    Fakes.DialogWrites = Wide(path);
   }
   void Cancel() {
     Fakes.DialogResult = FALSE;
@@ -47,12 +47,12 @@ TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
   ASSERT_EQ(CallFromDirtyStack(Plugin.OnCall), 0);
   ASSERT_EQ(Fakes.Dialogs.size(), 1u);
   const DialogCall &d = Fakes.Dialogs[0];
-  const OPENFILENAMEA &r = d.Record;
+  const OPENFILENAMEW &r = d.Record;
   EXPECT_STREQ(d.Import, Library->DialogImport);
   EXPECT_EQ(r.lStructSize, 76u) << "the short layout every version accepts";
   EXPECT_EQ(r.hwndOwner, Host.Owner());
   EXPECT_EQ(r.hInstance, Plugin.Module);
-  EXPECT_EQ(d.FilterBytes, FilterList);
+  EXPECT_EQ(d.FilterText, FilterList);
   EXPECT_EQ(r.lpstrCustomFilter, nullptr);
   EXPECT_EQ(r.nMaxCustFilter, 0u);
   EXPECT_EQ(r.nFilterIndex, 1u) << "INI files first";
@@ -62,13 +62,13 @@ TEST_P(Command, DialogRecordHoldsEveryFieldAsSpecified) {
   EXPECT_EQ(r.lpstrFileTitle, nullptr);
   EXPECT_EQ(r.nMaxFileTitle, 0u);
   EXPECT_EQ(r.lpstrInitialDir, nullptr);
-  EXPECT_STREQ(r.lpstrTitle, Library->DialogTitle);
+  EXPECT_EQ(Utf8(r.lpstrTitle), Library->DialogTitle);
   EXPECT_EQ(r.Flags,
             static_cast<DWORD>(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT));
   EXPECT_EQ(r.Flags, 6u);
   EXPECT_EQ(r.nFileOffset, 0);
   EXPECT_EQ(r.nFileExtension, 0);
-  EXPECT_STREQ(r.lpstrDefExt, "ini");
+  EXPECT_STREQ(r.lpstrDefExt, L"ini");
   EXPECT_EQ(r.lCustData, 0);
   EXPECT_EQ(r.lpfnHook, nullptr);
   EXPECT_EQ(r.lpTemplateName, nullptr);
@@ -80,12 +80,12 @@ TEST_P(Command, RecordIsRefilledAfterTheUserChangedTheFilter) {
   CallFromDirtyStack(Plugin.OnCall);
   CallFromDirtyStack(Plugin.OnCall);
   ASSERT_EQ(Fakes.Dialogs.size(), 2u);
-  const OPENFILENAMEA &r = Fakes.Dialogs[1].Record;
+  const OPENFILENAMEW &r = Fakes.Dialogs[1].Record;
   EXPECT_EQ(r.nFilterIndex, 1u) << "INI files selected again";
   EXPECT_EQ(r.Flags, 6u);
-  EXPECT_EQ(Fakes.Dialogs[1].FilterBytes, FilterList);
-  EXPECT_STREQ(r.lpstrTitle, Library->DialogTitle);
-  EXPECT_STREQ(r.lpstrDefExt, "ini");
+  EXPECT_EQ(Fakes.Dialogs[1].FilterText, FilterList);
+  EXPECT_EQ(Utf8(r.lpstrTitle), Library->DialogTitle);
+  EXPECT_STREQ(r.lpstrDefExt, L"ini");
 }
 
 TEST_P(Command, CancelReturnsZeroAndCallsNoService) {
@@ -107,7 +107,7 @@ TEST_P(Command, ConfirmedPathGoesOnceToTheVariantServiceAndItsResultBack) {
     ASSERT_EQ(Fakes.Services.size(), 1u) << "exactly one service, once";
     const ServiceCall &s = Fakes.Services[0];
     EXPECT_EQ(s.Entry, Library->ServiceEntry);
-    EXPECT_EQ(s.Path, Fakes.Dialogs[0].Record.lpstrFile)
+    EXPECT_TRUE(IsInsideImage(Plugin.Module, s.Path))
         << "the service gets the address of the library's own buffer";
     EXPECT_EQ(s.PathText, "C:\\Users\\me\\history.ini");
     EXPECT_TRUE(Fakes.Boxes.empty());
@@ -205,6 +205,134 @@ TEST_P(Command, OnlyTheVariantEntryIsNeeded) {
   Confirm("C:\\h.ini");
   EXPECT_EQ(Plugin.OnCall(), 1);
   EXPECT_EQ(Fakes.Services.size(), 1u);
+}
+
+// The file the person chose is the file the editor gets, whatever its
+// path holds: as it is where the code page holds it, else in a short form
+// naming the same file; with neither, a box names the letter and the
+// dialog opens again (cancelled here), and no service is called.
+struct ChosenPathCase {
+  const char *What;
+  UINT CodePage;
+  const wchar_t *Chosen;
+  std::vector<std::pair<std::wstring, std::wstring>> ShortForms;
+  const char *Handed;  // the service's path; null when a box comes instead
+  const char *Letter;  // what the box names, in UTF-8
+};
+
+const ChosenPathCase ChosenPaths[] = {
+    {"held: exactly today's bytes",
+     1252,
+     L"C:\\Zo\u00eb\\caf\u00e9.ini",
+     {},
+     "C:\\Zo\xeb\\caf\xe9.ini",
+     nullptr},
+    {"held by 1250",
+     1250,
+     L"C:\\probe\\\u0141od\u017a.ini",
+     {},
+     "C:\\probe\\\xa3od\x9f.ini",
+     nullptr},
+    {"the file's short form",
+     1252,
+     L"C:\\p\\\u0141\u00f3d\u017a\\h.ini",
+     {{L"C:\\p\\\u0141\u00f3d\u017a\\h.ini", L"C:\\p\\ODZ~1\\h.ini"}},
+     "C:\\p\\ODZ~1\\h.ini",
+     nullptr},
+    {"the folder's short form and the name",
+     1252,
+     L"C:\\p\\\u0141\u00f3d\u017a\\n.ini",
+     {{L"C:\\p\\\u0141\u00f3d\u017a", L"C:\\p\\ODZ~1"}},
+     "C:\\p\\ODZ~1\\n.ini",
+     nullptr},
+    {"UTF-8 holds every letter",
+     65001,
+     L"C:\\\u0141\u00f3d\u017a\\\u4e2d.ini",
+     {},
+     "C:\\\xc5\x81\xc3\xb3"
+     "d\xc5\xba\\\xe4\xb8\xad.ini",
+     nullptr},
+    {"a name without a short form: no look-alike",
+     1252,
+     L"C:\\p\\\u0141odz.ini",
+     {{L"C:\\p", L"C:\\p"}},
+     nullptr,
+     "\xc5\x81 (U+0141)"},
+    {"a short form that still holds the letter",
+     1252,
+     L"C:\\\u0141\\h.ini",
+     {{L"C:\\\u0141\\h.ini", L"C:\\\u0141\\h.ini"}},
+     nullptr,
+     "\xc5\x81 (U+0141)"},
+    {"a letter past the basic plane",
+     1252,
+     L"C:\\\U0001F600.ini",
+     {},
+     nullptr,
+     "\xf0\x9f\x98\x80 (U+1F600)"},
+    {"a lone surrogate, even in UTF-8",
+     65001,
+     L"C:\\\xd800.ini",
+     {},
+     nullptr,
+     "\xef\xbf\xbd (U+D800)"},
+    {"too long once in UTF-8",
+     65001,
+     L"C:"
+     L"\\\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d"
+     L"\\\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
+     L"\u4e2d\u4e2d\u4e2d.ini",
+     {},
+     nullptr,
+     ""},
+};
+
+TEST_P(Command, ChosenFileIsTheFileTheServiceGets) {
+  for (const ChosenPathCase &c : ChosenPaths) {
+    SCOPED_TRACE(c.What);
+    Fakes.Dialogs.clear();
+    Fakes.Boxes.clear();
+    Fakes.Services.clear();
+    Fakes.CodePage = c.CodePage;
+    Fakes.ShortForms = c.ShortForms;
+    Fakes.DialogResult = TRUE;
+    Fakes.DialogWrites = c.Chosen;
+    Fakes.DuringDialog = [] { Fakes.DialogResult = Fakes.Dialogs.size() < 2; };
+    const int result = Plugin.OnCall();
+    if (c.Handed) {
+      EXPECT_EQ(result, 1);
+      ASSERT_EQ(Fakes.Services.size(), 1u);
+      EXPECT_EQ(Fakes.Services[0].PathText, c.Handed);
+      EXPECT_TRUE(Fakes.Boxes.empty());
+      continue;
+    }
+    EXPECT_EQ(result, 0) << "the dialog, opened again, was cancelled";
+    EXPECT_TRUE(Fakes.Services.empty()) << "a path naming another file";
+    ASSERT_EQ(Fakes.Boxes.size(), 1u);
+    const MessageBoxCall &box = Fakes.Boxes[0];
+    EXPECT_TRUE(box.Wide) << "the letter can only be shown in the wide box";
+    EXPECT_EQ(box.Owner, Host.Owner());
+    EXPECT_EQ(box.Caption, Library->ErrorCaption);
+    EXPECT_EQ(box.Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
+    EXPECT_EQ(
+        box.Text,
+        *c.Letter
+            ? "The name or folder holds a letter the editor cannot use: " +
+                  std::string(c.Letter) + ".\n\nChoose another name or folder."
+            : "The path is too long for the editor.\n\nChoose another name or "
+              "folder.");
+    ASSERT_EQ(Fakes.Dialogs.size(), 2u) << "the dialog did not open again";
+    EXPECT_EQ(Fakes.Dialogs[1].FileAtEntry, Utf8(c.Chosen));
+  }
 }
 
 FOR_BOTH_LIBRARIES(Command);

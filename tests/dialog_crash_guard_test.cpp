@@ -14,8 +14,8 @@ BOOL WINAPI CrashingDialog(void *) {
 }
 
 BOOL WINAPI ConfirmingDialog(void *record) {
-  auto r = static_cast<OPENFILENAMEA *>(record);
-  lstrcpynA(r->lpstrFile, "C:\\history.ini", r->nMaxFile);
+  auto r = static_cast<OPENFILENAMEW *>(record);
+  lstrcpynW(r->lpstrFile, L"C:\\history.ini", r->nMaxFile);
   return TRUE;
 }
 

@@ -101,7 +101,7 @@ TEST_P(HostileHost, RecordsEndingAtAnInaccessiblePageAreEnough) {
     EXPECT_STREQ(reinterpret_cast<char *>(info + Layout::Caption),
                  Library->CommandCaption);
     Fakes.DialogResult = TRUE;
-    Fakes.DialogWrites = "C:\\guarded.ini";
+    Fakes.DialogWrites = L"C:\\guarded.ini";
     EXPECT_EQ(Plugin.OnCall(), 1);
     ASSERT_EQ(Fakes.Services.size(), 1u);
     EXPECT_EQ(Fakes.Services[0].Entry, Library->ServiceEntry);

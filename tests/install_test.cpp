@@ -102,7 +102,7 @@ TEST_P(Installing, RefusedSecondInstallKeepsEarlierServicesAndReadsNewOwner) {
   for (unsigned char b : second.Bytes) ASSERT_EQ(b, 0x66);
 
   Fakes.DialogResult = TRUE;
-  Fakes.DialogWrites = "C:\\history\\kept.ini";
+  Fakes.DialogWrites = L"C:\\history\\kept.ini";
   EXPECT_EQ(Plugin.OnCall(), 1);
   ASSERT_EQ(Fakes.Dialogs.size(), 1u);
   EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, old.Owner())
@@ -122,7 +122,7 @@ TEST_P(Installing, AcceptedSecondInstallSwitchesToTheNewTable) {
   EXPECT_STREQ(second.Caption(), Library->CommandCaption);
 
   Fakes.DialogResult = TRUE;
-  Fakes.DialogWrites = "C:\\history\\new.ini";
+  Fakes.DialogWrites = L"C:\\history\\new.ini";
   EXPECT_EQ(Plugin.OnCall(), 1);
   EXPECT_EQ(Fakes.Services.size(), 1u);
 }
@@ -139,7 +139,7 @@ TEST_P(Installing, NullRecordsAreRefusedQuietlyAndChangeNothing) {
 
     // Still the first host's owner and table.
     Fakes.DialogResult = TRUE;
-    Fakes.DialogWrites = "C:\\h.ini";
+    Fakes.DialogWrites = L"C:\\h.ini";
     EXPECT_EQ(Plugin.OnCall(), 1);
     ASSERT_EQ(Fakes.Dialogs.size(), 1u);
     EXPECT_EQ(Fakes.Dialogs[0].Record.hwndOwner, Host.Owner());

@@ -48,7 +48,7 @@ TEST_P(Lifecycle, DllMainRecordsTheInstanceForEveryReasonAndReturnsOne) {
 TEST_P(Lifecycle, ReloadStartsFromZeroState) {
   ASSERT_EQ(Install(Host), 0);
   Fakes.DialogResult = TRUE;
-  Fakes.DialogWrites = "C:\\left\\over.ini";
+  Fakes.DialogWrites = L"C:\\left\\over.ini";
   Plugin.OnCall();
 
   const char *file = Library->File;
@@ -84,17 +84,17 @@ TEST(BothLibraries, LoadSideBySideWithSeparateState) {
   EXPECT_STREQ(loadInfo.Caption(), "Load history");
 
   Fakes.DialogResult = TRUE;
-  Fakes.DialogWrites = "C:\\saved.ini";
+  Fakes.DialogWrites = L"C:\\saved.ini";
   EXPECT_EQ(save.OnCall(), 1);
-  Fakes.DialogWrites = "C:\\loaded.ini";
+  Fakes.DialogWrites = L"C:\\loaded.ini";
   EXPECT_EQ(load.OnCall(), 1);
   Fakes.DialogResult = FALSE;
   save.OnCall();
   load.OnCall();
 
   ASSERT_EQ(Fakes.Dialogs.size(), 4u);
-  EXPECT_STREQ(Fakes.Dialogs[0].Import, "GetSaveFileNameA");
-  EXPECT_STREQ(Fakes.Dialogs[1].Import, "GetOpenFileNameA");
+  EXPECT_STREQ(Fakes.Dialogs[0].Import, "GetSaveFileNameW");
+  EXPECT_STREQ(Fakes.Dialogs[1].Import, "GetOpenFileNameW");
   EXPECT_EQ(Fakes.Dialogs[1].FileAtEntry, "") << "paths are not shared";
   EXPECT_EQ(Fakes.Dialogs[1].Record.hwndOwner, loadHost.Owner());
   EXPECT_EQ(Fakes.Dialogs[2].FileAtEntry, "C:\\saved.ini");

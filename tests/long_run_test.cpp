@@ -127,7 +127,7 @@ class LongRun : public PluginTest {
     Fakes.Dialogs.clear();
     Fakes.Services.clear();
     Fakes.DialogResult = confirm;
-    Fakes.DialogWrites = "C:\\history\\day.ini";
+    Fakes.DialogWrites = L"C:\\history\\day.ini";
     const int result = Plugin.OnCall();
     return result == (confirm ? 1 : 0) && Fakes.Dialogs.size() == 1 &&
            Fakes.Services.size() == (confirm ? 1u : 0u);

@@ -6,15 +6,15 @@ Platform Fakes;
 
 namespace {
 
-BOOL RecordDialog(const char *import, LPOPENFILENAMEA r) {
+BOOL RecordDialog(const char *import, LPOPENFILENAMEW r) {
   DialogCall call{};
   call.Import = import;
   std::memcpy(&call.Record, r, sizeof call.Record);
-  if (r->lpstrFilter) call.FilterBytes.assign(r->lpstrFilter, 46);
+  if (r->lpstrFilter) call.FilterText.assign(r->lpstrFilter, 46);
   if (r->lpstrFile) {
-    const size_t n = strnlen(r->lpstrFile, r->nMaxFile);
+    const size_t n = wcsnlen(r->lpstrFile, r->nMaxFile);
     call.FileTerminated = n < r->nMaxFile;
-    call.FileAtEntry.assign(r->lpstrFile, n);
+    call.FileAtEntry = Utf8(std::wstring(r->lpstrFile, n).c_str());
   }
   Fakes.Dialogs.push_back(call);
   if (Fakes.DuringDialog) Fakes.DuringDialog();
@@ -22,13 +22,13 @@ BOOL RecordDialog(const char *import, LPOPENFILENAMEA r) {
   if (Fakes.DialogSpoilsRecord) {
     r->nFilterIndex = 2;
     r->Flags = 0xFFFFFFFF;
-    r->lpstrFilter = "x\0";
-    r->lpstrTitle = "spoilt";
-    r->lpstrDefExt = "txt";
+    r->lpstrFilter = L"x\0";
+    r->lpstrTitle = L"spoilt";
+    r->lpstrDefExt = L"txt";
   }
-  if (Fakes.DialogSpoilsBuffer) std::memset(r->lpstrFile, 'x', r->nMaxFile);
+  if (Fakes.DialogSpoilsBuffer) wmemset(r->lpstrFile, L'x', r->nMaxFile);
   if (Fakes.DialogResult && !Fakes.DialogWrites.empty()) {
-    lstrcpynA(r->lpstrFile, Fakes.DialogWrites.c_str(), r->nMaxFile);
+    lstrcpynW(r->lpstrFile, Fakes.DialogWrites.c_str(), r->nMaxFile);
   }
   return Fakes.DialogResult;
 }
@@ -41,17 +41,52 @@ int RecordService(int entry, char *path) {
 }  // namespace
 
 int WINAPI FakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  Fakes.Boxes.push_back(
-      {owner, text ? text : "(null)", caption ? caption : "(null)", type});
+  Fakes.Boxes.push_back({owner, text ? text : "(null)",
+                         caption ? caption : "(null)", type, false});
   return IDOK;
 }
 
-BOOL WINAPI FakeGetSaveFileNameA(LPOPENFILENAMEA r) {
-  return RecordDialog("GetSaveFileNameA", r);
+int WINAPI FakeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
+                           UINT type) {
+  Fakes.Boxes.push_back({owner, text ? Utf8(text) : "(null)",
+                         caption ? Utf8(caption) : "(null)", type, true});
+  return IDOK;
 }
 
-BOOL WINAPI FakeGetOpenFileNameA(LPOPENFILENAMEA r) {
-  return RecordDialog("GetOpenFileNameA", r);
+BOOL WINAPI FakeGetSaveFileNameW(LPOPENFILENAMEW r) {
+  return RecordDialog("GetSaveFileNameW", r);
+}
+
+BOOL WINAPI FakeGetOpenFileNameW(LPOPENFILENAMEW r) {
+  return RecordDialog("GetOpenFileNameW", r);
+}
+
+UINT WINAPI FakeGetACP() {
+  return Fakes.CodePage;
+}
+
+DWORD WINAPI FakeGetShortPathNameW(LPCWSTR path, LPWSTR out, DWORD room) {
+  for (const auto &[whole, brief] : Fakes.ShortForms) {
+    if (whole != path) continue;
+    if (brief.size() >= room) return static_cast<DWORD>(brief.size() + 1);
+    lstrcpyW(out, brief.c_str());
+    return static_cast<DWORD>(brief.size());
+  }
+  SetLastError(ERROR_FILE_NOT_FOUND);
+  return 0;
+}
+
+std::string Utf8(const wchar_t *text) {
+  char bytes[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr,
+                      nullptr);
+  return bytes;
+}
+
+std::wstring Wide(const std::string &utf8) {
+  wchar_t letters[2048] = {};
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, letters, 2048);
+  return letters;
 }
 
 int __cdecl FakeExportHistory(char *path) {

@@ -13,19 +13,21 @@
 
 #include "host/records.h"
 
+// Wide text the fakes see or write is held here as UTF-8.
 struct MessageBoxCall {
   HWND Owner;
   std::string Text;
   std::string Caption;
   UINT Type;
+  bool Wide;  // MessageBoxW rather than MessageBoxA
 };
 
 struct DialogCall {
   const char *Import;       // which dialog function was called
-  OPENFILENAMEA Record;     // the record as the plug-in filled it
-  std::string FilterBytes;  // the first 46 bytes at lpstrFilter
+  OPENFILENAMEW Record;     // the record as the plug-in filled it
+  std::wstring FilterText;  // the first 46 letters at lpstrFilter
   std::string FileAtEntry;  // lpstrFile's text when the dialog opened
-  bool FileTerminated;      // a NUL within nMaxFile bytes at entry
+  bool FileTerminated;      // a NUL within nMaxFile letters at entry
 };
 
 struct ServiceCall {
@@ -37,7 +39,10 @@ struct ServiceCall {
 struct Platform {
   // What the fakes answer.
   BOOL DialogResult = FALSE;
-  std::string DialogWrites;         // copied into lpstrFile when confirming
+  std::wstring DialogWrites;  // copied into lpstrFile when confirming
+  UINT CodePage = 1252;       // the ANSI code page GetACP reports
+  // The paths that exist, each with the short form GetShortPathNameW gives.
+  std::vector<std::pair<std::wstring, std::wstring>> ShortForms;
   bool DialogSpoilsBuffer = false;  // fill lpstrFile without a NUL
   bool DialogSpoilsRecord = false;  // as if the user changed the filter
   int ServiceResult = 1;
@@ -52,8 +57,14 @@ struct Platform {
 extern Platform Fakes;  // reset by each test fixture
 
 int WINAPI FakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-BOOL WINAPI FakeGetSaveFileNameA(LPOPENFILENAMEA record);
-BOOL WINAPI FakeGetOpenFileNameA(LPOPENFILENAMEA record);
+int WINAPI FakeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
+                           UINT type);
+BOOL WINAPI FakeGetSaveFileNameW(LPOPENFILENAMEW record);
+BOOL WINAPI FakeGetOpenFileNameW(LPOPENFILENAMEW record);
+UINT WINAPI FakeGetACP();
+DWORD WINAPI FakeGetShortPathNameW(LPCWSTR path, LPWSTR out, DWORD room);
+std::string Utf8(const wchar_t *text);
+std::wstring Wide(const std::string &utf8);
 int __cdecl FakeExportHistory(char *path);
 int __cdecl FakeImportHistory(char *path);
 

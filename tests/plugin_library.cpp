@@ -10,10 +10,10 @@ std::string PluginDirectory = ".";
 
 const LibraryCase SaveLibrary = {
     "Pellor.dll",       "Save History plig-in",      "Save history",
-    "GetSaveFileNameA", "Select File for export to", 2};
+    "GetSaveFileNameW", "Select File for export to", 2};
 const LibraryCase LoadLibrary_ = {
     "Dravik.dll",       "Load History plig-in",      "Load history",
-    "GetOpenFileNameA", "Select File for load from", 3};
+    "GetOpenFileNameW", "Select File for load from", 3};
 const LibraryCase *const AllLibraries[2] = {&SaveLibrary, &LoadLibrary_};
 
 PluginLibrary LoadPlugin(const LibraryCase &library, Dialog dialog) {
@@ -39,13 +39,21 @@ PluginLibrary LoadPlugin(const LibraryCase &library, Dialog dialog) {
   EXPECT_TRUE(ReplaceImport(plugin.Module, "user32.dll", "MessageBoxA",
                             reinterpret_cast<void *>(&FakeMessageBoxA)))
       << library.File << " does not import MessageBoxA";
+  EXPECT_TRUE(ReplaceImport(plugin.Module, "user32.dll", "MessageBoxW",
+                            reinterpret_cast<void *>(&FakeMessageBoxW)))
+      << library.File << " does not import MessageBoxW";
   if (dialog == Dialog::Real) return plugin;
+  // The code page and the file system, as each test sets them.
+  EXPECT_TRUE(ReplaceImport(plugin.Module, "kernel32.dll", "GetACP",
+                            reinterpret_cast<void *>(&FakeGetACP)));
+  EXPECT_TRUE(ReplaceImport(plugin.Module, "kernel32.dll", "GetShortPathNameW",
+                            reinterpret_cast<void *>(&FakeGetShortPathNameW)));
   const bool save =
-      ReplaceImport(plugin.Module, "comdlg32.dll", "GetSaveFileNameA",
-                    reinterpret_cast<void *>(&FakeGetSaveFileNameA));
+      ReplaceImport(plugin.Module, "comdlg32.dll", "GetSaveFileNameW",
+                    reinterpret_cast<void *>(&FakeGetSaveFileNameW));
   const bool open =
-      ReplaceImport(plugin.Module, "comdlg32.dll", "GetOpenFileNameA",
-                    reinterpret_cast<void *>(&FakeGetOpenFileNameA));
+      ReplaceImport(plugin.Module, "comdlg32.dll", "GetOpenFileNameW",
+                    reinterpret_cast<void *>(&FakeGetOpenFileNameW));
   EXPECT_EQ(save + open, 1) << library.File << " must import one dialog";
   return plugin;
 }

@@ -41,8 +41,9 @@ struct PluginLibrary {
 // The folder that holds the built libraries (set from the command line).
 extern std::string PluginDirectory;
 
-// Loads the library and points its MessageBoxA and, unless the test wants
-// the platform's real one, its dialog import at the fakes. Fails the
+// Loads the library and points its message boxes and, unless the test wants
+// the platform's real ones, its dialog, code page and short paths at the
+// fakes. Fails the
 // current test when anything is missing.
 enum class Dialog { Fake, Real };
 PluginLibrary LoadPlugin(const LibraryCase &library,

@@ -261,8 +261,8 @@ PY
     expect "== Built"
     for dll in Pellor Dravik; do expect_re "^$dll\.dll: [0-9]+ bytes\$"; done
     same "libraries with their four exports" 2 "$(grep -acxF '  exports  DllMain @1, OnCall @2, OnExit @3, OnInstall @4' "$log")"
-    expect "  imports  COMDLG32.DLL: GetSaveFileNameA"
-    expect "  imports  COMDLG32.DLL: GetOpenFileNameA"
+    expect "  imports  COMDLG32.DLL: GetSaveFileNameW"
+    expect "  imports  COMDLG32.DLL: GetOpenFileNameW"
     same "libraries with a version" 2 "$(grep -acE '^  version  [0-9]+, [0-9]+, [0-9]+, [0-9]+  ' "$log")"
     expect "Every library accepted editor 1.51.22."
     expect "Restored history is identical: yes (4 entries)"
