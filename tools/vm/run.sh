@@ -18,11 +18,14 @@ rm -f "$guest/rc" "$guest/out.txt"
 printf '%s\n' "$shared" >"$guest/path"
 # The guest's environment: the prefix made when the image was built, and a
 # UTF-8 locale, as a person's desktop has (Wine's keyboard input and its
-# code pages follow it).
+# code pages follow it). The command runs in a subshell, so that one that
+# calls exit still leaves its status behind.
 cat >"$guest/cmd.sh" <<CMD
 export LANG=C.UTF-8 WINEPREFIX=/root/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export HISTORY_WINEPREFIX=/root/wineprefix WINEDLLOVERRIDES="mscoree,mshtml="
+(
 $command
+)
 echo \$? >"$guest/rc"
 CMD
 # Software emulation: this machine offers no hardware virtualisation. SMAP
