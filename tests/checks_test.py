@@ -2,8 +2,8 @@
 """The project's own verdicts fail on the faults they exist to catch: the
 round trip's comparison of transcripts, the refusal rule, the strict ctest
 run, the shipped files' checks, the docs check, the include-loop check, the
-end-to-end cases' own checks and the round trip's script, each fed the
-fault itself."""
+end-to-end cases' own checks and the round trip's script; and the Windows
+runtime's exit status, each fed the fault itself."""
 
 import os
 import shutil
@@ -356,6 +356,13 @@ print("step: quit")
 sys.exit(int(os.environ["FAKE_SAVE" if saving else "FAKE_LOAD"]))
 """
 
+# Plays the guest in tools/vm/run.sh: runs the shared folder's command file there.
+FAKE_EMULATOR = b"""#!/usr/bin/python3
+import re, subprocess, sys
+share = re.search("path=((?:[^,]|,,)*)", sys.argv[sys.argv.index("-virtfs") + 1]).group(1)
+subprocess.run(["sh", ".guest/cmd.sh"], cwd=share.replace(",,", ","), stdin=subprocess.DEVNULL)
+"""
+
 
 class ChecksOfTheTests(Folder):
     """The checks the tests themselves are made of, fed the input each one
@@ -400,6 +407,25 @@ class ChecksOfTheTests(Folder):
                            capture_output=True, env=env)
         return r.returncode, r.stdout.decode("utf-8", "replace")
 
+    def runtime(self, command, native=False):
+        """tools/win32-runtime.sh in a copy of tools/ whose path holds a comma, on
+        FAKE_EMULATOR's guest, or NATIVE: on a kernel said to run 32-bit programs."""
+        tools = os.path.join(self.dir, "a,tree", "tools")
+        shutil.copytree(TOOLS, tools)
+        fails = b"#!/bin/sh\nexit 1\n"  # natively, no guest may start
+        if native:
+            self.write(os.path.join(tools, "needs-guest"), fails)
+        os.chmod(self.write("qemu-system-x86_64", fails if native else FAKE_EMULATOR), 0o755)
+        env = dict(UTF8, HISTORY_FORCE_GUEST="1", HISTORY_GUEST="", HISTORY_GUEST_CACHE=self.dir,
+                   PATH=self.dir + os.pathsep + os.environ["PATH"])
+        # An image built before, where tools/vm/image-dir looks.
+        subprocess.run(["sh", "-c", 'i=$("$0"); mkdir "$i" && touch "$i/root.img" "$i/built"',
+                        os.path.join(tools, "vm", "image-dir")], env=env, check=True)
+        r = subprocess.run([os.path.join(tools, "win32-runtime.sh"),
+                            'echo "in the guest: [$HISTORY_GUEST]"; ' + command],
+                           capture_output=True, env=env)
+        return r.returncode, (r.stdout + r.stderr).decode()
+
     SAVED = ['editor version 1.51.22, ANSI code page 1252', 'step: save W\\bare',
              'service: ExportHistory("W\\bare.ini")',
              'status: Saved 5 history entries to W\\bare.ini', 'OnCall -> 1', 'step: quit']
@@ -432,14 +458,18 @@ class ChecksOfTheTests(Folder):
              "Editor 1 ended with status 5, not 0"),
             ("a loading editor that crashed at its end", lambda: self.round_trip(load=5), 1,
              "Editor 2 ended with status 5, not 0"),
+            ("a command failing in the guest", lambda: self.runtime("exit 3"), 3, "guest: [1]"),
+            ("a command passing in the guest", lambda: self.runtime("true"), 0, "guest: [1]"),
+            ("a command failing natively", lambda: self.runtime("exit 3", True), 3, "guest: []"),
+            ("a command passing natively", lambda: self.runtime("true", True), 0, "guest: []"),
         ]
         for name, check, status, says in table:
             with self.subTest(name):
+                shutil.rmtree(self.dir)
+                os.mkdir(self.dir)
                 got, out = check()
                 self.assertEqual(got, status, out)
                 self.assertIn(says, out)
-                shutil.rmtree(self.dir)
-                os.mkdir(self.dir)
 
 
 if __name__ == "__main__":
