@@ -3,9 +3,11 @@
 round trip's comparison of transcripts, the refusal rule, the strict ctest
 run, the shipped files' checks, the docs check, the include-loop check, the
 end-to-end cases' own checks and the round trip's script; and the Windows
-runtime's exit status, each fed the fault itself."""
+runtime's exit status and the installer's packages, each fed the fault
+itself."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -426,6 +428,21 @@ class ChecksOfTheTests(Folder):
                            capture_output=True, env=env)
         return r.returncode, (r.stdout + r.stderr).decode()
 
+    def install_deps(self):
+        """tools/install-deps.sh on a PATH without the tools it installs; the
+        package manager's calls, less the packages this machine's files decide."""
+        for tool in ("dirname", "id", "grep"):
+            os.symlink(shutil.which(tool), os.path.join(self.dir, tool))
+        for tool, does in (("apt-get", 'echo "apt-get $*" >>calls'), ("dpkg", '[ "$1" != -s ]'),
+                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL hi_IN ka_GE')):
+            os.chmod(self.write(tool, f"#!/bin/sh\n{does}\n".encode()), 0o755)
+        r = subprocess.run([shutil.which("bash"), os.path.join(TOOLS, "install-deps.sh")],
+                           capture_output=True, cwd=self.dir,
+                           env=dict(UTF8, PATH=self.dir, HISTORY_FORCE_GUEST="1"))
+        with open(os.path.join(self.dir, "calls")) as f:
+            said = re.sub(r" (googletest|libgtest-dev|python3-pefile|fonts-wine)\b", "", f.read())
+        return r.returncode, (r.stdout + r.stderr).decode() + said
+
     SAVED = ['editor version 1.51.22, ANSI code page 1252', 'step: save W\\bare',
              'service: ExportHistory("W\\bare.ini")',
              'status: Saved 5 history entries to W\\bare.ini', 'OnCall -> 1', 'step: quit']
@@ -458,6 +475,11 @@ class ChecksOfTheTests(Folder):
              "Editor 1 ended with status 5, not 0"),
             ("a loading editor that crashed at its end", lambda: self.round_trip(load=5), 1,
              "Editor 2 ended with status 5, not 0"),
+            ("several packages missing", self.install_deps, 0, "apt-get update -qq\n"
+             "apt-get install -y -qq --no-install-recommends g++-mingw-w64-i686"
+             " binutils-mingw-w64-i686 cmake ninja-build clang libclang-rt-14-dev xvfb xauth"
+             " xdotool osslsigncode openssl wine wine32:i386 locales debootstrap qemu-system-x86"
+             " e2fsprogs\n"),
             ("a command failing in the guest", lambda: self.runtime("exit 3"), 3, "guest: [1]"),
             ("a command passing in the guest", lambda: self.runtime("true"), 0, "guest: [1]"),
             ("a command failing natively", lambda: self.runtime("exit 3", True), 3, "guest: []"),
