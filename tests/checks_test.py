@@ -3,8 +3,8 @@
 round trip's comparison of transcripts, the refusal rule, the strict ctest
 run, the shipped files' checks, the docs check, the include-loop check, the
 end-to-end cases' own checks and the round trip's script; and the Windows
-runtime's exit status and the installer's packages, each fed the fault
-itself."""
+runtime's exit status, the installer's packages and the fault runner, each
+fed the fault itself."""
 
 import os
 import re
@@ -443,6 +443,28 @@ class ChecksOfTheTests(Folder):
             said = re.sub(r" (googletest|libgtest-dev|python3-pefile|fonts-wine)\b", "", f.read())
         return r.returncode, (r.stdout + r.stderr).decode() + said
 
+    def faults_runner(self):
+        """tools/faults.py in a small tree of its own, on a fault its one test
+        sees, one whose text is gone, one whose text is there twice, and the
+        first again, which finds its text only where the first was undone."""
+        tree = os.path.join(self.dir, "tree")
+        shutil.copytree(TOOLS, os.path.join(tree, "tools"))
+        for name, text in (
+                ("CMakeLists.txt", "cmake_minimum_required(VERSION 3.21)\nproject(p NONE)\n"
+                 "enable_testing()\nadd_test(NAME t COMMAND grep -qx good ${CMAKE_SOURCE_DIR}/f)"),
+                ("CMakePresets.json", '{"version": 3, "configurePresets": [{"name": "default",'
+                 ' "binaryDir": "build"}], "buildPresets": [{"name": "default",'
+                 ' "configurePreset": "default"}]}'),
+                ("f", "good\nsame\nsame\n"),
+                ("tools/faults.txt", "good\tf\tgood\tbad\tt\ngone\tf\tnowhere\t\tt\n"
+                 "twice\tf\tsame\tx\tt\nundone\tf\tgood\tbad\tt\n")):
+            self.write(os.path.join(tree, name), text.encode())
+        subprocess.run(["git", "init", "-q", tree], check=True)
+        os.chmod(self.write("xvfb-run", b'#!/bin/sh\nshift\nexec "$@"\n'), 0o755)  # no display
+        r = self.run_tool(os.path.join(tree, "tools", "faults.py"), "--no-suite",
+                          env=dict(UTF8, PATH=self.dir + os.pathsep + os.environ["PATH"]))
+        return r.returncode, r.stdout.decode()
+
     SAVED = ['editor version 1.51.22, ANSI code page 1252', 'step: save W\\bare',
              'service: ExportHistory("W\\bare.ini")',
              'status: Saved 5 history entries to W\\bare.ini', 'OnCall -> 1', 'step: quit']
@@ -480,6 +502,9 @@ class ChecksOfTheTests(Folder):
              " binutils-mingw-w64-i686 cmake ninja-build clang libclang-rt-14-dev xvfb xauth"
              " xdotool osslsigncode openssl wine wine32:i386 locales debootstrap qemu-system-x86"
              " e2fsprogs\n"),
+            ("faults whose text is gone or there twice, and one undone", self.faults_runner, 1,
+             "stale: gone: its text is not in f\nstale: twice: its text is 2 times in f\n"
+             "Faults caught: 2 of 4 (0 missed, 2 stale)"),
             ("a command failing in the guest", lambda: self.runtime("exit 3"), 3, "guest: [1]"),
             ("a command passing in the guest", lambda: self.runtime("true"), 0, "guest: [1]"),
             ("a command failing natively", lambda: self.runtime("exit 3", True), 3, "guest: []"),
