@@ -444,9 +444,8 @@ class ChecksOfTheTests(Folder):
         return r.returncode, (r.stdout + r.stderr).decode() + said
 
     def faults_runner(self):
-        """tools/faults.py in a small tree of its own, on a fault its one test
-        sees, one whose text is gone, one whose text is there twice, and the
-        first again, which finds its text only where the first was undone."""
+        """tools/faults.py in a tree of its own, on a fault its test sees, one whose text
+        is gone, one whose text is there twice, and the first again, there once undone."""
         tree = os.path.join(self.dir, "tree")
         shutil.copytree(TOOLS, os.path.join(tree, "tools"))
         for name, text in (
@@ -497,11 +496,10 @@ class ChecksOfTheTests(Folder):
              "Editor 1 ended with status 5, not 0"),
             ("a loading editor that crashed at its end", lambda: self.round_trip(load=5), 1,
              "Editor 2 ended with status 5, not 0"),
-            ("several packages missing", self.install_deps, 0, "apt-get update -qq\n"
-             "apt-get install -y -qq --no-install-recommends g++-mingw-w64-i686"
-             " binutils-mingw-w64-i686 cmake ninja-build clang libclang-rt-14-dev xvfb xauth"
-             " xdotool osslsigncode openssl wine wine32:i386 locales debootstrap qemu-system-x86"
-             " e2fsprogs\n"),
+            ("several packages missing", self.install_deps, 0, "apt-get update -qq\napt-get install"
+             " -y -qq --no-install-recommends g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake"
+             " ninja-build clang libclang-rt-14-dev xvfb xauth xdotool osslsigncode openssl wine"
+             " wine32:i386 locales debootstrap qemu-system-x86 e2fsprogs\n"),
             ("faults whose text is gone or there twice, and one undone", self.faults_runner, 1,
              "stale: gone: its text is not in f\nstale: twice: its text is 2 times in f\n"
              "Faults caught: 2 of 4 (0 missed, 2 stale)"),
