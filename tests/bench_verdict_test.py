@@ -101,6 +101,8 @@ CASES = [
     ("the library's own commands too short for the timer",
      dict(commands={"Dravik.dll": 99}),
      [("Dravik.dll", "command × conventional")]),
+    ("commands spanning exactly the timer's 100 steps",
+     dict(commands={"Dravik.dll": 100, "ConventionalDravik.dll": 100}), []),
 ]
 
 

@@ -2,10 +2,12 @@
 """The project's own verdicts fail on the faults they exist to catch: the
 round trip's comparison of transcripts, the refusal rule, the strict ctest
 run, the shipped files' checks, the docs check, the include-loop check, the
-end-to-end cases' own checks and the round trip's script, each fed the
-fault itself."""
+end-to-end cases' own checks and the round trip's script; and the Windows
+runtime's exit status, the installer's packages and the fault runner, each
+fed the fault itself."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -356,6 +358,13 @@ print("step: quit")
 sys.exit(int(os.environ["FAKE_SAVE" if saving else "FAKE_LOAD"]))
 """
 
+# Plays the guest in tools/vm/run.sh: runs the shared folder's command file there.
+FAKE_EMULATOR = b"""#!/usr/bin/python3
+import re, subprocess, sys
+share = re.search("path=((?:[^,]|,,)*)", sys.argv[sys.argv.index("-virtfs") + 1]).group(1)
+subprocess.run(["sh", ".guest/cmd.sh"], cwd=share.replace(",,", ","), stdin=subprocess.DEVNULL)
+"""
+
 
 class ChecksOfTheTests(Folder):
     """The checks the tests themselves are made of, fed the input each one
@@ -400,6 +409,61 @@ class ChecksOfTheTests(Folder):
                            capture_output=True, env=env)
         return r.returncode, r.stdout.decode("utf-8", "replace")
 
+    def runtime(self, command, native=False):
+        """tools/win32-runtime.sh in a copy of tools/ whose path holds a comma, on
+        FAKE_EMULATOR's guest, or NATIVE: on a kernel said to run 32-bit programs."""
+        tools = os.path.join(self.dir, "a,tree", "tools")
+        shutil.copytree(TOOLS, tools)
+        fails = b"#!/bin/sh\nexit 1\n"  # natively, no guest may start
+        if native:
+            self.write(os.path.join(tools, "needs-guest"), fails)
+        os.chmod(self.write("qemu-system-x86_64", fails if native else FAKE_EMULATOR), 0o755)
+        env = dict(UTF8, HISTORY_FORCE_GUEST="1", HISTORY_GUEST="", HISTORY_GUEST_CACHE=self.dir,
+                   PATH=self.dir + os.pathsep + os.environ["PATH"])
+        # An image built before, where tools/vm/image-dir looks.
+        subprocess.run(["sh", "-c", 'i=$("$0"); mkdir "$i" && touch "$i/root.img" "$i/built"',
+                        os.path.join(tools, "vm", "image-dir")], env=env, check=True)
+        r = subprocess.run([os.path.join(tools, "win32-runtime.sh"),
+                            'echo "in the guest: [$HISTORY_GUEST]"; ' + command],
+                           capture_output=True, env=env)
+        return r.returncode, (r.stdout + r.stderr).decode()
+
+    def install_deps(self):
+        """tools/install-deps.sh on a PATH without the tools it installs; the
+        package manager's calls, less the packages this machine's files decide."""
+        for tool in ("dirname", "id", "grep"):
+            os.symlink(shutil.which(tool), os.path.join(self.dir, tool))
+        for tool, does in (("apt-get", 'echo "apt-get $*" >>calls'), ("dpkg", '[ "$1" != -s ]'),
+                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL hi_IN ka_GE')):
+            os.chmod(self.write(tool, f"#!/bin/sh\n{does}\n".encode()), 0o755)
+        r = subprocess.run([shutil.which("bash"), os.path.join(TOOLS, "install-deps.sh")],
+                           capture_output=True, cwd=self.dir,
+                           env=dict(UTF8, PATH=self.dir, HISTORY_FORCE_GUEST="1"))
+        with open(os.path.join(self.dir, "calls")) as f:
+            said = re.sub(r" (googletest|libgtest-dev|python3-pefile|fonts-wine)\b", "", f.read())
+        return r.returncode, (r.stdout + r.stderr).decode() + said
+
+    def faults_runner(self):
+        """tools/faults.py in a tree of its own, on a fault its test sees, one whose text
+        is gone, one whose text is there twice, and the first again, there once undone."""
+        tree = os.path.join(self.dir, "tree")
+        shutil.copytree(TOOLS, os.path.join(tree, "tools"))
+        for name, text in (
+                ("CMakeLists.txt", "cmake_minimum_required(VERSION 3.21)\nproject(p NONE)\n"
+                 "enable_testing()\nadd_test(NAME t COMMAND grep -qx good ${CMAKE_SOURCE_DIR}/f)"),
+                ("CMakePresets.json", '{"version": 3, "configurePresets": [{"name": "default",'
+                 ' "binaryDir": "build"}], "buildPresets": [{"name": "default",'
+                 ' "configurePreset": "default"}]}'),
+                ("f", "good\nsame\nsame\n"),
+                ("tools/faults.txt", "good\tf\tgood\tbad\tt\ngone\tf\tnowhere\t\tt\n"
+                 "twice\tf\tsame\tx\tt\nundone\tf\tgood\tbad\tt\n")):
+            self.write(os.path.join(tree, name), text.encode())
+        subprocess.run(["git", "init", "-q", tree], check=True)
+        os.chmod(self.write("xvfb-run", b'#!/bin/sh\nshift\nexec "$@"\n'), 0o755)  # no display
+        r = self.run_tool(os.path.join(tree, "tools", "faults.py"), "--no-suite",
+                          env=dict(UTF8, PATH=self.dir + os.pathsep + os.environ["PATH"]))
+        return r.returncode, r.stdout.decode()
+
     SAVED = ['editor version 1.51.22, ANSI code page 1252', 'step: save W\\bare',
              'service: ExportHistory("W\\bare.ini")',
              'status: Saved 5 history entries to W\\bare.ini', 'OnCall -> 1', 'step: quit']
@@ -432,14 +496,25 @@ class ChecksOfTheTests(Folder):
              "Editor 1 ended with status 5, not 0"),
             ("a loading editor that crashed at its end", lambda: self.round_trip(load=5), 1,
              "Editor 2 ended with status 5, not 0"),
+            ("several packages missing", self.install_deps, 0, "apt-get update -qq\napt-get install"
+             " -y -qq --no-install-recommends g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake"
+             " ninja-build clang libclang-rt-14-dev xvfb xauth xdotool osslsigncode openssl wine"
+             " wine32:i386 locales debootstrap qemu-system-x86 e2fsprogs\n"),
+            ("faults whose text is gone or there twice, and one undone", self.faults_runner, 1,
+             "stale: gone: its text is not in f\nstale: twice: its text is 2 times in f\n"
+             "Faults caught: 2 of 4 (0 missed, 2 stale)"),
+            ("a command failing in the guest", lambda: self.runtime("exit 3"), 3, "guest: [1]"),
+            ("a command passing in the guest", lambda: self.runtime("true"), 0, "guest: [1]"),
+            ("a command failing natively", lambda: self.runtime("exit 3", True), 3, "guest: []"),
+            ("a command passing natively", lambda: self.runtime("true", True), 0, "guest: []"),
         ]
         for name, check, status, says in table:
             with self.subTest(name):
+                shutil.rmtree(self.dir)
+                os.mkdir(self.dir)
                 got, out = check()
                 self.assertEqual(got, status, out)
                 self.assertIn(says, out)
-                shutil.rmtree(self.dir)
-                os.mkdir(self.dir)
 
 
 if __name__ == "__main__":

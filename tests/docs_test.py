@@ -151,7 +151,8 @@ def packages_listed(root):
         text = read(os.path.join(root, "tools", script))
         for group in re.findall(r"need\+=\(([^)]*)\)", text):
             names += group.split()
-        guest = re.search(r"--no-install-recommends ((?:[^'\\]|\\\n)+?)\n\s*apt-get clean", text)
+        # The guest's list: to the end of its command, over continued lines.
+        guest = re.search(r"--no-install-recommends ((?:[^\n\\\"']|\\\n)+)\n", text)
         if guest:
             names += guest.group(1).replace("\\", " ").split()
     listed = set(re.findall(r"`([^`\s]+)`", read(os.path.join(root, "docs", "building.md"))))

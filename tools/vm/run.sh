@@ -16,10 +16,11 @@ exec 8>"$dir/image.lock"
 if [ -n "${VM_PERSIST:-}" ]; then flock 8; else flock -s 8; fi
 rm -f "$guest/rc" "$guest/out.txt"
 printf '%s\n' "$shared" >"$guest/path"
-printf '%s\n' "$command" >"$guest/command.sh"  # run by bash, as it is here
 # The guest's environment: the prefix made when the image was built, and a
 # UTF-8 locale, as a person's desktop has (Wine's keyboard input and its
-# code pages follow it).
+# code pages follow it). The command is a script of its own, run by bash
+# as it is here, so that one that calls exit still leaves its status.
+printf '%s\n' "$command" >"$guest/command.sh"
 cat >"$guest/cmd.sh" <<CMD
 export LANG=C.UTF-8 WINEPREFIX=/root/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export HISTORY_WINEPREFIX=/root/wineprefix WINEDLLOVERRIDES="mscoree,mshtml="
