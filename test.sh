@@ -31,4 +31,4 @@ if [ -n "$image" ] && ! wait "$image"; then
   echo "Building the emulated guest failed (log above)." >&2
   exit 1
 fi
-exec ./tools/win32-runtime.sh "xvfb-run -a python3 tools/ctest-strict.py --preset default --label-regex wine"
+exec ./tools/win32-runtime.sh "xvfb-run -a python3 tools/ctest-strict.py --preset default --label-regex wine -j\$(nproc)"

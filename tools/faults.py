@@ -11,12 +11,13 @@ a failure of the catalogue, never a pass. Run by hand, not by ./test.sh.
 PATTERN is a regular expression searched in each fault's name, file and
 tests. The scratch copy keeps its own build folder between runs, so each
 rebuild is incremental; a fault is reverted before the next is applied.
-The Wine tests run here under xvfb-run, so this kernel must run 32-bit
-programs."""
+The Wine tests run under xvfb-run where 32-bit Windows programs can run:
+here, or in the emulated guest (tools/win32-runtime.sh)."""
 
 import argparse
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -92,9 +93,9 @@ def sync(scratch):
     subprocess.run(git + ["commit", "-q", "--allow-empty", "-m", "the tree"], check=True)
 
 
-def tests_in(build):
-    listed = subprocess.run(["ctest", "--test-dir", build, "-N"], capture_output=True,
-                            text=True)
+def tests_in(build, selection=()):
+    listed = subprocess.run(["ctest", "--test-dir", build, "-N", *selection],
+                            capture_output=True, text=True)
     return set(re.findall(r"Test +#\d+: (\S+)", listed.stdout))
 
 
@@ -108,17 +109,25 @@ def build(scratch, log, native):
 
 
 def failed_tests(build_dir, names, scratch, log):
-    """Runs the tests NAMES of BUILD_DIR (with the fixtures they need); the
-    names of those that ran and failed. A test that did not run is no catch."""
+    """Runs the tests NAMES of BUILD_DIR (with the fixtures they need), those
+    needing Wine where 32-bit Windows programs run (the emulated guest where
+    this kernel needs it); the names of those that ran and failed. A test
+    that did not run is no catch."""
     pattern = "^(" + "|".join(re.escape(n) for n in names) + ")$"
-    with tempfile.TemporaryDirectory() as tmp:
-        report = os.path.join(tmp, "ctest.xml")
-        run(["xvfb-run", "-a", "ctest", "--test-dir", build_dir, "-R", pattern,
-             "--output-on-failure", "--output-junit", report], scratch, log)
-        if not os.path.exists(report):
-            return set()
-        cases = ET.parse(report).getroot().iter("testcase")
-        return {c.get("name") for c in cases if c.get("status") == "fail"} & set(names)
+    failed = set()
+    with tempfile.TemporaryDirectory(dir=build_dir) as tmp:  # the guest sees it
+        for label, where in (("-LE", []), ("-L", [os.path.join(scratch, "tools", "win32-runtime.sh")])):
+            if not tests_in(build_dir, [label, "wine", "-R", pattern]):
+                continue  # the guest is not started for nothing
+            report = os.path.join(tmp, "ctest.xml")
+            ctest = ["xvfb-run", "-a", "ctest", "--test-dir", build_dir, "-R", pattern, label,
+                     "wine", "--output-on-failure", "--output-junit", report]
+            run(where + [" ".join(shlex.quote(a) for a in ctest)] if where else ctest, scratch, log)
+            if os.path.exists(report):
+                cases = ET.parse(report).getroot().iter("testcase")
+                failed |= {c.get("name") for c in cases if c.get("status") == "fail"}
+                os.unlink(report)
+    return failed & set(names)
 
 
 def main():

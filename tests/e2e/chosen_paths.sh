@@ -18,10 +18,10 @@ probe=$(printf 'Z:%s' "$work/probe" | tr / '\\')
 printf '[History]\r\nCount=2\r\nEntry1="SELECT 1;"\r\nEntry2="SELECT '\''picked'\'';"\r\n' >"$work/probe/Łódź/h.ini"
 cp "$work/probe/Łódź/h.ini" "$work/probe/Lodz.ini"  # the look-alike of Łódź
 # Types into the dialog called $1, in front once it is there, and presses
-# Enter; a person's desktop has a UTF-8 locale.
+# Enter.
 type_in() {
   within 60 count_windows "$1" 1 || { fail "no dialog \"$1\""; return 1; }
-  focus "$(windows "$1")" && LC_ALL=C.UTF-8 xdotool type --delay 20 "$2" && xdotool key Return
+  focus "$(windows "$1")" && type_text "$2" && xdotool key Return
 }
 files() { (cd "$work/probe" && LC_ALL=C ls -1); }
 

@@ -7,6 +7,19 @@ fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
 command -v xdotool >/dev/null || { echo "xdotool is missing (tools/install-deps.sh installs it)"; exit 1; }
 [ -n "${DISPLAY:-}" ] || { echo "no display: run under xvfb-run"; exit 1; }
 
+# The person's keyboard layout holds the letters the cases type beyond
+# ASCII; Wine learns it when the editor starts, so it comes first.
+typing="$(dirname "$0")/typing.py"
+python3 -X utf8 "$typing" --hold "ŁłÓóŹź" >"$work/keyboard" 2>&1 &
+keyboard=$!
+tries=0
+until grep -q ready "$work/keyboard"; do
+  tries=$((tries + 1))
+  [ "$tries" -le 150 ] && kill -0 "$keyboard" 2>/dev/null || { cat "$work/keyboard"; echo "the keyboard's layout was not set"; exit 1; }
+  sleep 0.2
+done
+type_text() { python3 -X utf8 "$typing" "$1"; }
+
 # Waits up to $1 seconds for the rest of the line to succeed. The bounds
 # are generous, since an emulated CPU is several times slower, but a wait
 # ends at once when the editor has ended, and once one wait has run out,
@@ -59,6 +72,7 @@ closes_with_0() {  # the editor ends, with 0; else fails with $1
 }
 finish() {
   alive && kill "$pid"
+  kill "$keyboard"
   for f in "$work"/*.log; do echo "--- $f"; cat "$f"; done
   name=$(basename "$0" .sh)
   [ "$failures" -eq 0 ] && echo "PASS $name" || echo "FAIL $name ($failures)"

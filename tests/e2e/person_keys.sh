@@ -119,7 +119,7 @@ tail -n 1 "$work/closed.ini" | tr -d '\r' | grep -aqxF 'Entry100000="SELECT 7;"'
 # closes it.
 log=$work/second.log
 start_editor LC_ALL=C.UTF-8
-LC_ALL=C.UTF-8 xdotool type --delay 20 "SELECT 'Łódź';"
+type_text "SELECT 'Łódź';"
 xdotool key F5
 within 30 said "status: Not run, the statement stays in its box" || fail "SELECT 'Łódź'; was not refused"
 said "status: Ran" && fail "a statement the code page cannot hold was run"

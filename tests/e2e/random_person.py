@@ -326,7 +326,7 @@ def check(steps, e, shown, chunks, work):
     return None
 
 
-def play(seed, n_steps, args, env):
+def play(seed, n_steps, args, place):
     """One sequence: (seed, actions, transcript, why it failed or None).
     Closed by the person, the editor starts again, the files kept."""
     work = os.path.join(args.work, "s%d" % seed)
@@ -336,6 +336,7 @@ def play(seed, n_steps, args, env):
     with open(os.path.join(work, "old.ini"), "wb") as f:
         f.write(formatted(OLDER))
     person, sessions, listed = Person(seed, work), [[]], []
+    limit = max(20, 8 * place.pace)  # 20 s where an editor starts in 2
     for i in range(1, n_steps + 1):
         steps, e = person.act()
         sessions[-1].append((i, steps, e, person.shown()))
@@ -355,9 +356,10 @@ def play(seed, n_steps, args, env):
                 status = subprocess.run(
                     [args.wine_run, args.editor, "--timings", "--script", "; ".join(script),
                      os.path.join(args.dist, "Pellor.dll"), os.path.join(args.dist, "Dravik.dll")],
-                    stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=env, timeout=60).returncode
+                    stdout=log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL, env=place.env,
+                    timeout=3 * limit).returncode
             except subprocess.TimeoutExpired:
-                status = "no end within 60 s"
+                status = "no end within %.0f s" % (3 * limit)
         with open(log_path, "rb") as log:
             printed = log.read()
         transcript += printed
@@ -370,10 +372,9 @@ def play(seed, n_steps, args, env):
                 return seed, listed, transcript, "action %d (%s): %s" % (i, "; ".join(steps), why)
         if status != 0:
             return seed, listed, transcript, "the editor ended with status %s, not 0" % status
-        # A few seconds, ten more for Wine's first start: a step that waits
-        # on (a keys step after the editor closed, a dialog never answered)
-        # shows here.
-        if time.monotonic() - started > 20:
+        # A few seconds: a step that waits on (a keys step after the editor
+        # closed, a dialog never answered) shows here.
+        if time.monotonic() - started > limit:
             return seed, listed, transcript, "the editor took %.0f s" % (time.monotonic() - started)
     files = sorted(n for n in os.listdir(work) if not n.startswith("transcript"))
     if files != sorted(n + ".ini" for n in person.files):
@@ -393,7 +394,10 @@ class Place:
     def __init__(self, args, number):
         self.env, self.display, self.stop = dict(os.environ), None, None
         if number:
-            base = os.path.join(os.path.dirname(args.wine_run), "wineprefix")
+            # The prefix wine-run uses: the build's, or the one it is given
+            # (the guest's, made with its image).
+            base = os.environ.get("HISTORY_WINEPREFIX") or os.path.join(
+                os.path.dirname(args.wine_run), "wineprefix")
             prefix = "%s-person%d" % (base, number)
             if not os.path.isdir(prefix):  # the first's files linked, its registry copied
                 subprocess.run(["rm", "-rf", prefix + ".new"], check=True)
@@ -412,6 +416,12 @@ class Place:
         if number or not args.fixture:
             subprocess.run([args.wine_run, "--start"], env=self.env, check=True)
             self.stop = [args.wine_run, "--stop"]
+        # This place's pace: an editor that starts and quits. An emulated CPU
+        # is several times slower, and each editor run is bounded by it.
+        started = time.monotonic()
+        subprocess.run([args.wine_run, args.editor, "--script", "quit"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        self.pace = time.monotonic() - started
 
     def close(self):
         if self.stop:
@@ -424,9 +434,10 @@ class Place:
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--seed", type=int, default=1)
-    p.add_argument("--count", type=int, default=100)
+    # In the emulated guest a sequence takes several times longer.
+    p.add_argument("--count", type=int, default=16 if os.environ.get("HISTORY_GUEST") else 100)
     p.add_argument("--steps", type=int, default=15)
-    p.add_argument("--jobs", type=int, default=4)
+    p.add_argument("--jobs", type=int, default=os.cpu_count() if os.environ.get("HISTORY_GUEST") else 4)
     p.add_argument("--wine-run", default=os.path.join(ROOT, "build", "wine-run"))
     p.add_argument("--editor", default=os.path.join(ROOT, "build", "stand_in_editor.exe"))
     p.add_argument("--dist", default=os.path.join(ROOT, "dist"))
@@ -448,7 +459,7 @@ def main():
                     if not seeds:
                         return
                     seed = seeds.pop(0)
-                results.append(play(seed, args.steps, args, place.env))
+                results.append(play(seed, args.steps, args, place))
         finally:
             place.close()
 
