@@ -38,11 +38,13 @@ said "service:" && fail "a service was called with a path the person did not cho
 [ "$(files)" = "$(printf 'Lodz.ini\nŁódź')" ] || fail "files in the folder: $(files | tr '\n' ' ')"
 
 # Load history, into the folder 1252 cannot hold, then its file.
+focus "$main"
 xdotool key alt+p l
 type_in "Select File for load from" "$probe\\Łódź"
 type_in "Select File for load from" "h"
 within 60 said "status: Loaded 2 history entries" || fail "the file in Łódź was not loaded"
 said "service: ImportHistory(\"$probe\\Lodz.ini\")" && fail "the look-alike Lodz.ini was loaded"
+focus "$main"
 xdotool key alt+F4  # the history is as loaded: nothing to ask
 closes_with_0 "the editor did not close"
 
@@ -57,6 +59,7 @@ within 60 said "status: Saved" || fail "nothing was saved with code page 1250"
 grep -aqF "service: ExportHistory(\"$probe\\$(printf '\243od\237').ini\")" "$log" ||
   fail "the service did not get Łodź.ini in code page 1250"
 [ -f "$work/probe/Łodź.ini" ] || fail "Łodź.ini was not written"
+focus "$main"
 xdotool key alt+F4
 closes_with_0 "the editor did not close"
 finish

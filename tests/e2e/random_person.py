@@ -435,7 +435,7 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     p.add_argument("--seed", type=int, default=1)
     # In the emulated guest a sequence takes several times longer.
-    p.add_argument("--count", type=int, default=16 if os.environ.get("HISTORY_GUEST") else 100)
+    p.add_argument("--count", type=int, default=12 if os.environ.get("HISTORY_GUEST") else 100)
     p.add_argument("--steps", type=int, default=15)
     p.add_argument("--jobs", type=int, default=os.cpu_count() if os.environ.get("HISTORY_GUEST") else 4)
     p.add_argument("--wine-run", default=os.path.join(ROOT, "build", "wine-run"))

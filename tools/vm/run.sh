@@ -36,7 +36,7 @@ snapshot=-snapshot
 timeout 3000 qemu-system-x86_64 -accel tcg,thread=multi -cpu "${VM_CPU:-max,smap=off}" -smp 2 -m 4096 $snapshot \
   -nographic -no-reboot -serial mon:stdio -display none \
   -kernel "$dir/vmlinuz" -initrd "$dir/initrd.img" \
-  -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1" \
+  -append "root=/dev/vda rw console=ttyS0 init=/sbin/vm-init ia32_emulation=on quiet loglevel=3 panic=1 history.cache=${VM_SHARE_CACHE:-loose}" \
   -drive "file=${dir//,/,,}/root.img,format=raw,if=virtio,cache=unsafe" \
   -virtfs "local,path=${shared//,/,,},mount_tag=share,security_model=none,id=share" \
   -nic none </dev/null | stdbuf -oL tr -d '\r' |
