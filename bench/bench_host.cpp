@@ -133,10 +133,10 @@ void Unload(Library &library) {
 
 // True when the library imports a file dialog, now the stand-in.
 bool ReplaceDialogs(HMODULE module) {
-  for (const char *box : {"MessageBoxA", "MessageBoxW"}) {
-    ReplaceImport(module, "user32.dll", box,
-                  reinterpret_cast<void *>(&StandInMessageBox));
-  }
+  ReplaceImport(module, "user32.dll", "MessageBoxA",
+                reinterpret_cast<void *>(&StandInMessageBox));
+  ReplaceImport(module, "user32.dll", "MessageBoxW",
+                reinterpret_cast<void *>(&StandInMessageBox));
   const bool save = ReplaceImport(module, "comdlg32.dll", "GetSaveFileNameW",
                                   reinterpret_cast<void *>(&StandInDialog));
   const bool open = ReplaceImport(module, "comdlg32.dll", "GetOpenFileNameW",

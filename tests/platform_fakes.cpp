@@ -76,6 +76,22 @@ DWORD WINAPI FakeGetShortPathNameW(LPCWSTR path, LPWSTR out, DWORD room) {
   return 0;
 }
 
+// The platform's own conversion, refusing what Windows refuses and Wine lets
+// pass: UTF-8 takes no flag but WC_ERR_INVALID_CHARS and no default
+// character.
+int WINAPI FakeWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH text,
+                                   int units, LPSTR out, int room,
+                                   LPCCH defaultChar, LPBOOL usedDefault) {
+  if (codePage == CP_UTF8 &&
+      ((flags & ~WC_ERR_INVALID_CHARS) || defaultChar || usedDefault)) {
+    SetLastError(flags & ~WC_ERR_INVALID_CHARS ? ERROR_INVALID_FLAGS
+                                               : ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  return WideCharToMultiByte(codePage, flags, text, units, out, room,
+                             defaultChar, usedDefault);
+}
+
 std::string Utf8(const wchar_t *text) {
   char bytes[4096] = {};
   WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof bytes, nullptr,

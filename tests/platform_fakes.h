@@ -62,6 +62,9 @@ int WINAPI FakeMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
 BOOL WINAPI FakeGetSaveFileNameW(LPOPENFILENAMEW record);
 BOOL WINAPI FakeGetOpenFileNameW(LPOPENFILENAMEW record);
 UINT WINAPI FakeGetACP();
+int WINAPI FakeWideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH text,
+                                   int units, LPSTR out, int room,
+                                   LPCCH defaultChar, LPBOOL usedDefault);
 DWORD WINAPI FakeGetShortPathNameW(LPCWSTR path, LPWSTR out, DWORD room);
 std::string Utf8(const wchar_t *text);
 std::wstring Wide(const std::string &utf8);

@@ -48,6 +48,9 @@ PluginLibrary LoadPlugin(const LibraryCase &library, Dialog dialog) {
                             reinterpret_cast<void *>(&FakeGetACP)));
   EXPECT_TRUE(ReplaceImport(plugin.Module, "kernel32.dll", "GetShortPathNameW",
                             reinterpret_cast<void *>(&FakeGetShortPathNameW)));
+  EXPECT_TRUE(
+      ReplaceImport(plugin.Module, "kernel32.dll", "WideCharToMultiByte",
+                    reinterpret_cast<void *>(&FakeWideCharToMultiByte)));
   const bool save =
       ReplaceImport(plugin.Module, "comdlg32.dll", "GetSaveFileNameW",
                     reinterpret_cast<void *>(&FakeGetSaveFileNameW));
