@@ -214,94 +214,33 @@ TEST_P(Command, OnlyTheVariantEntryIsNeeded) {
 struct ChosenPathCase {
   const char *What;
   UINT CodePage;
-  const wchar_t *Chosen;
+  std::wstring Chosen;
   std::vector<std::pair<std::wstring, std::wstring>> ShortForms;
   const char *Handed;  // the service's path; null when a box comes instead
-  const char *Letter;  // what the box names, in UTF-8
+  const char *Letter;  // what the box names, in UTF-8 ("": too long)
 };
-
+const std::wstring Han = L"\u4e2d";  // 3 bytes in UTF-8
+// clang-format off
 const ChosenPathCase ChosenPaths[] = {
-    {"held: exactly today's bytes",
-     1252,
-     L"C:\\Zo\u00eb\\caf\u00e9.ini",
-     {},
-     "C:\\Zo\xeb\\caf\xe9.ini",
-     nullptr},
-    {"held by 1250",
-     1250,
-     L"C:\\probe\\\u0141od\u017a.ini",
-     {},
-     "C:\\probe\\\xa3od\x9f.ini",
-     nullptr},
-    {"the file's short form",
-     1252,
-     L"C:\\p\\\u0141\u00f3d\u017a\\h.ini",
-     {{L"C:\\p\\\u0141\u00f3d\u017a\\h.ini", L"C:\\p\\ODZ~1\\h.ini"}},
-     "C:\\p\\ODZ~1\\h.ini",
-     nullptr},
-    {"the folder's short form and the name",
-     1252,
-     L"C:\\p\\\u0141\u00f3d\u017a\\n.ini",
-     {{L"C:\\p\\\u0141\u00f3d\u017a", L"C:\\p\\ODZ~1"}},
-     "C:\\p\\ODZ~1\\n.ini",
-     nullptr},
-    {"UTF-8 holds every letter",
-     65001,
-     L"C:\\\u0141\u00f3d\u017a\\\u4e2d.ini",
-     {},
-     "C:\\\xc5\x81\xc3\xb3"
-     "d\xc5\xba\\\xe4\xb8\xad.ini",
-     nullptr},
-    {"a name without a short form: no look-alike",
-     1252,
-     L"C:\\p\\\u0141odz.ini",
-     {{L"C:\\p", L"C:\\p"}},
-     nullptr,
-     "\xc5\x81 (U+0141)"},
-    {"a short form that still holds the letter",
-     1252,
-     L"C:\\\u0141\\h.ini",
-     {{L"C:\\\u0141\\h.ini", L"C:\\\u0141\\h.ini"}},
-     nullptr,
-     "\xc5\x81 (U+0141)"},
-    {"a letter past the basic plane",
-     1252,
-     L"C:\\\U0001F600.ini",
-     {},
-     nullptr,
-     "\xf0\x9f\x98\x80 (U+1F600)"},
-    {"a lone surrogate, even in UTF-8",
-     65001,
-     L"C:\\\xd800.ini",
-     {},
-     nullptr,
-     "\xef\xbf\xbd (U+D800)"},
-    {"too long once in UTF-8",
-     65001,
-     L"C:"
-     L"\\\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d"
-     L"\\\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d\u4e2d"
-     L"\u4e2d\u4e2d\u4e2d.ini",
-     {},
-     nullptr,
-     ""},
+  {"held: exactly today's bytes", 1252, L"C:\\Zo\u00eb\\caf\u00e9.ini", {}, "C:\\Zo\xeb\\caf\xe9.ini", nullptr},
+  {"held by 1250", 1250, L"C:\\p\\\u0141od\u017a.ini", {}, "C:\\p\\\xa3od\x9f.ini", nullptr},
+  {"the file's short form", 1252, L"C:\\p\\\u0141\u00f3d\u017a\\h.ini",
+   {{L"C:\\p\\\u0141\u00f3d\u017a\\h.ini", L"C:\\p\\ODZ~1\\h.ini"}}, "C:\\p\\ODZ~1\\h.ini", nullptr},
+  {"the folder's short form and the name", 1252, L"C:\\p\\\u0141\u00f3d\u017a\\n.ini",
+   {{L"C:\\p\\\u0141\u00f3d\u017a", L"C:\\p\\ODZ~1"}}, "C:\\p\\ODZ~1\\n.ini", nullptr},
+  {"UTF-8 holds every letter", 65001, L"C:\\\u0141\\" + Han, {}, "C:\\\xc5\x81\\\xe4\xb8\xad", nullptr},
+  {"no short form: no look-alike", 1252, L"C:\\p\\\u0141odz.ini", {{L"C:\\p", L"C:\\p"}}, nullptr, "\xc5\x81 (U+0141)"},
+  {"a short form holding the letter", 1252, L"C:\\\u0141\\h", {{L"C:\\\u0141\\h", L"C:\\\u0141\\h"}}, nullptr, "\xc5\x81 (U+0141)"},
+  {"past the basic plane", 1252, L"C:\\\U0001F600.ini", {}, nullptr, "\xf0\x9f\x98\x80 (U+1F600)"},
+  {"a lone surrogate, even in UTF-8", 65001, L"C:\\\xd800.ini", {}, nullptr, "\xef\xbf\xbd (U+D800)"},
+  {"too long once in UTF-8", 65001, L"C:\\" + std::wstring(90, Han[0]), {}, nullptr, ""},
 };
+// clang-format on
 
 TEST_P(Command, ChosenFileIsTheFileTheServiceGets) {
   for (const ChosenPathCase &c : ChosenPaths) {
     SCOPED_TRACE(c.What);
-    Fakes.Dialogs.clear();
-    Fakes.Boxes.clear();
-    Fakes.Services.clear();
+    Fakes = Platform{};
     Fakes.CodePage = c.CodePage;
     Fakes.ShortForms = c.ShortForms;
     Fakes.DialogResult = TRUE;
@@ -319,19 +258,18 @@ TEST_P(Command, ChosenFileIsTheFileTheServiceGets) {
     EXPECT_TRUE(Fakes.Services.empty()) << "a path naming another file";
     ASSERT_EQ(Fakes.Boxes.size(), 1u);
     const MessageBoxCall &box = Fakes.Boxes[0];
-    EXPECT_TRUE(box.Wide) << "the letter can only be shown in the wide box";
-    EXPECT_EQ(box.Owner, Host.Owner());
-    EXPECT_EQ(box.Caption, Library->ErrorCaption);
-    EXPECT_EQ(box.Type, static_cast<UINT>(MB_OK | MB_ICONERROR));
-    EXPECT_EQ(
-        box.Text,
+    EXPECT_TRUE(box.Wide && box.Owner == Host.Owner() &&
+                box.Caption == Library->ErrorCaption &&
+                box.Type == (MB_OK | MB_ICONERROR))
+        << "the error box, owned by the editor, can show any letter";
+    const std::string why =
         *c.Letter
             ? "The name or folder holds a letter the editor cannot use: " +
-                  std::string(c.Letter) + ".\n\nChoose another name or folder."
-            : "The path is too long for the editor.\n\nChoose another name or "
-              "folder.");
+                  std::string(c.Letter) + "."
+            : "The path is too long for the editor.";
+    EXPECT_EQ(box.Text, why + "\n\nChoose another name or folder.");
     ASSERT_EQ(Fakes.Dialogs.size(), 2u) << "the dialog did not open again";
-    EXPECT_EQ(Fakes.Dialogs[1].FileAtEntry, Utf8(c.Chosen));
+    EXPECT_EQ(Fakes.Dialogs[1].FileAtEntry, Utf8(c.Chosen.c_str()));
   }
 }
 

@@ -336,7 +336,8 @@ def play(seed, n_steps, args, place):
     with open(os.path.join(work, "old.ini"), "wb") as f:
         f.write(formatted(OLDER))
     person, sessions, listed = Person(seed, work), [[]], []
-    limit = max(20, 8 * place.pace)  # 20 s where an editor starts in 2
+    # At least 20 s; on a slower machine, as many starts of an editor there.
+    limit = max(20, 8 * place.pace)
     for i in range(1, n_steps + 1):
         steps, e = person.act()
         sessions[-1].append((i, steps, e, person.shown()))
