@@ -75,9 +75,14 @@ std::string Snap(const RECT &area, const std::string &path) {
   return SaveScreenArea(area, path, error) ? std::string() : error;
 }
 
+// In the ANSI code page, exactly: a letter it lacks is a '?', never a
+// look-alike (a plug-in's box may name one).
 std::string WindowText(HWND w) {
-  char text[1024] = {};
-  GetWindowTextA(w, text, sizeof text);
+  wchar_t wide[1024] = {};
+  char text[3 * 1024] = {};
+  GetWindowTextW(w, wide, 1024);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text,
+                      sizeof text - 1, nullptr, nullptr);
   return text;
 }
 

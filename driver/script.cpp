@@ -151,24 +151,33 @@ class Watched {
     const std::vector<MessageBoxSeen> asked = FinishMessageBoxes();
     std::vector<DialogReport> dialogs;
     if (!Plans.empty()) dialogs = FinishFileDialogs();
+    std::vector<MessageBoxSeen> questions;
     for (const MessageBoxSeen &q : asked) {
+      if (q.Caption !=
+          EditorTitle) {  // a plug-in's box, not the editor's question
+        Say("message box: caption " + Quote(q.Caption) + ", text " +
+            QuoteEntry(q.Text) + ", answered " + Word(q.Pressed));
+        continue;
+      }
+      questions.push_back(q);
       Say("question: " + QuoteEntry(q.Text) + ", answered " + Word(q.Pressed));
       if (q.Pressed != A.Answer && !(A.Answer == IDNO && q.Pressed == IDOK))
         Say("error: the question offers no " + Word(A.Answer));
     }
     // The save that Yes starts is reported only when it was asked for.
-    const size_t first = A.Answer == IDYES && asked.empty() ? 1 : 0;
+    const size_t first = A.Answer == IDYES && questions.empty() ? 1 : 0;
     // A question answered otherwise than to go on stops the step: a dialog
     // that never came then was not to come.
-    const bool stopped = !asked.empty() && asked.front().Pressed != IDNO &&
-                         asked.front().Pressed != IDOK;
+    const bool stopped = !questions.empty() &&
+                         questions.front().Pressed != IDNO &&
+                         questions.front().Pressed != IDOK;
     for (size_t i = first; i < dialogs.size(); ++i) {
       if (!(stopped && !dialogs[i].Seen)) ReportDialog(Plans[i], dialogs[i]);
     }
-    if (!A.Expected && !asked.empty())
+    if (!A.Expected && !questions.empty())
       Say("error: the editor asked a question, which the step did not "
           "expect");
-    if (A.Expected && asked.empty()) Say("nothing was asked");
+    if (A.Expected && questions.empty()) Say("nothing was asked");
     if (closing && MainWindow()) Say("editor still open");
   }
 

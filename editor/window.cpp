@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr char Title[] = "Stand-in SQL editor";
 constexpr char StatementLost[] =
     "The statement in the box has not been run: it is lost when the editor "
     "closes.";
@@ -234,8 +233,8 @@ int Ask(const std::string &text, UINT buttons) {
   static bool asking = false;
   if (asking) return IDCANCEL;
   asking = true;
-  const int answer =
-      MessageBoxA(Ui.Window, text.c_str(), Title, buttons | MB_ICONQUESTION);
+  const int answer = MessageBoxA(Ui.Window, text.c_str(), EditorTitle,
+                                 buttons | MB_ICONQUESTION);
   asking = false;
   return answer;
 }
@@ -493,7 +492,7 @@ void CreateMainWindow(HINSTANCE instance) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = "StandInEditor";
   RegisterClassA(&wc);
-  Ui.Window = CreateWindowA("StandInEditor", Title, WS_OVERLAPPEDWINDOW,
+  Ui.Window = CreateWindowA("StandInEditor", EditorTitle, WS_OVERLAPPEDWINDOW,
                             CW_USEDEFAULT, CW_USEDEFAULT, 720, 440, nullptr,
                             nullptr, instance, nullptr);
   Ui.StatementLabel = Control("STATIC", "&Statement:", 0, 0, StatementLabelId);

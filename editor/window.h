@@ -9,6 +9,9 @@
 #include <string>
 
 // Creates the window and its controls (not yet shown).
+// The window's title, which its questions carry too.
+constexpr char EditorTitle[] = "Stand-in SQL editor";
+
 void CreateMainWindow(HINSTANCE instance);
 HWND MainWindow();
 
