@@ -426,7 +426,7 @@ class ChecksOfTheTests(Folder):
         r = subprocess.run([os.path.join(tools, "win32-runtime.sh"),
                             'echo "in the guest: [$HISTORY_GUEST]"; ' + command],
                            capture_output=True, env=env)
-        return r.returncode, (r.stdout + r.stderr).decode()
+        return r.returncode, (r.stdout + r.stderr).decode("latin-1")
 
     def install_deps(self):
         """tools/install-deps.sh on a PATH without the tools it installs; the
@@ -434,7 +434,7 @@ class ChecksOfTheTests(Folder):
         for tool in ("dirname", "id", "grep"):
             os.symlink(shutil.which(tool), os.path.join(self.dir, tool))
         for tool, does in (("apt-get", 'echo "apt-get $*" >>calls'), ("dpkg", '[ "$1" != -s ]'),
-                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL hi_IN ka_GE')):
+                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL hi_IN')):
             os.chmod(self.write(tool, f"#!/bin/sh\n{does}\n".encode()), 0o755)
         r = subprocess.run([shutil.which("bash"), os.path.join(TOOLS, "install-deps.sh")],
                            capture_output=True, cwd=self.dir,
@@ -505,6 +505,8 @@ class ChecksOfTheTests(Folder):
              "Faults caught: 2 of 4 (0 missed, 2 stale)"),
             ("a command failing in the guest", lambda: self.runtime("exit 3"), 3, "guest: [1]"),
             ("a command passing in the guest", lambda: self.runtime("true"), 0, "guest: [1]"),
+            ("bytes outside ASCII back from the guest", lambda: self.runtime(
+                r"printf 'caf\351 \305\201\n'"), 0, "caf\xe9 \xc5\x81\n"),
             ("a command failing natively", lambda: self.runtime("exit 3", True), 3, "guest: []"),
             ("a command passing natively", lambda: self.runtime("true", True), 0, "guest: []"),
         ]

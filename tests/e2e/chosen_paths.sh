@@ -6,14 +6,8 @@
 # folder it cannot hold loads from that very file. Code page 1250 holds Ł:
 # the name is handed on as it is.
 #   chosen_paths.sh WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
-set -u
-export LC_ALL=C
-wine_run=$1 editor=$2 dist=$3
-mkdir -p "$4"
-work=$(cd "$4" && pwd)/chosen_paths
-rm -rf "$work"
-mkdir -p "$work/probe/Łódź"
 . "$(dirname "$0")/person.sh"
+mkdir -p "$work/probe/Łódź"
 probe=$(printf 'Z:%s' "$work/probe" | tr / '\\')
 printf '[History]\r\nCount=2\r\nEntry1="SELECT 1;"\r\nEntry2="SELECT '\''picked'\'';"\r\n' >"$work/probe/Łódź/h.ini"
 cp "$work/probe/Łódź/h.ini" "$work/probe/Lodz.ini"  # the look-alike of Łódź

@@ -1,7 +1,16 @@
 # A person at the keyboard and mouse, from outside the program: real X
 # events (xdotool) reach the stand-in editor under the test's display the
-# way a person's keyboard does. Sourced by the scripts that play one, after
-# they set wine_run, editor, dist and work.
+# way a person's keyboard does. Sourced by the scripts that play one, with
+# their arguments: WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR. Each works in a
+# folder of its own below WORK_DIR, empty at the start.
+set -u
+# Transcripts hold the editor's ANSI bytes: matched as bytes.
+export LC_ALL=C
+wine_run=$1 editor=$2 dist=$3
+mkdir -p "$4"
+work=$(cd "$4" && pwd)/$(basename "$0" .sh)
+rm -rf "$work"
+mkdir -p "$work"
 failures=0
 fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
 command -v xdotool >/dev/null || { echo "xdotool is missing (tools/install-deps.sh installs it)"; exit 1; }

@@ -8,15 +8,8 @@
 # history changed or a statement not run, and the editor stays until the
 # question is answered; a statement the code page cannot hold is refused.
 #   person_keys.sh WINE_RUN EDITOR_EXE DIST_DIR WORK_DIR
-set -u
-export LC_ALL=C
-wine_run=$1 editor=$2 dist=$3
-mkdir -p "$4"
-work=$(cd "$4" && pwd)/person_keys
-rm -rf "$work"
-mkdir -p "$work"
-log=$work/editor.log
 . "$(dirname "$0")/person.sh"
+log=$work/editor.log
 # Presses a key in the question (the second window with the editor's title).
 answer() {
   focus "$(windows "Stand-in SQL editor" | grep -vxF "$main" | head -n1)"
