@@ -20,7 +20,11 @@ constexpr DWORD CloseStepMs = 1000;  // between harder ways to close
 
 // Keys go to the window in front; a scripted run's window is brought there.
 std::string BringToFront() {
-  const DWORD deadline = GetTickCount() + FrontTimeoutMs;
+  const DWORD deadline = GetTickCount() + Paced(FrontTimeoutMs);
+  // What a window that just went (a question) left queued, such as the
+  // display telling that the focus moved, is handled first: handled after
+  // the keys it would take them away.
+  if (!PumpPending()) return "the editor closed";
   SetForegroundWindow(MainWindow());
   while (GetForegroundWindow() != MainWindow()) {
     if (Reached(deadline))
@@ -50,7 +54,8 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) noexcept {
 // tick but do not count as work still queued.
 std::string Handle() {
   Overdue = Watch{};
-  Overdue.Deadline = Overdue.NextStepAt = GetTickCount() + HandledTimeoutMs;
+  Overdue.Deadline = Overdue.NextStepAt =
+      GetTickCount() + Paced(HandledTimeoutMs);
   const UINT_PTR watchdog = SetTimer(nullptr, 0, 250, Watchdog);
   DWORD idleSince = GetTickCount();
   bool late = false;
@@ -59,7 +64,7 @@ std::string Handle() {
     if (GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT))
       idleSince = GetTickCount();
     late = late || Reached(Overdue.Deadline);
-    if (Reached(Overdue.Deadline + HandledTimeoutMs / 4)) break;  // busy
+    if (Reached(Overdue.Deadline + Paced(HandledTimeoutMs) / 4)) break;  // busy
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
   KillTimer(nullptr, watchdog);

@@ -90,6 +90,7 @@ int Run(int argc, char **argv) {
     RunScript(script);
     if (MainWindow()) DestroyWindow(MainWindow());
   } else {
+    OfferKeptWork();
     RunMessageLoop();
   }
   UnloadPlugins();

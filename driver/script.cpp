@@ -221,19 +221,40 @@ void KeysStep(const std::string &keys) {
     Say("error: keys " + Quote(keys) + ": " + error);
 }
 
-enum class Closing { Button, LogOff, LogOffCalledOff };
+enum class Closing { Button, LogOff, LogOffCalledOff, LogOffNow };
 
 // As the title bar's close button does, or Windows when the person logs off;
 // or when the log-off is called off after the editor agreed (another program
-// refused to end).
+// refused to end); or when Windows cannot wait for any answer.
 void CloseStep(const QuestionAnswer &a, Closing how) {
   Watched w(a, nullptr);
+  const LPARAM critical = how == Closing::LogOffNow ? ENDSESSION_CRITICAL : 0;
   if (how == Closing::Button) {
     SendMessageA(MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  } else if (SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0)) {
-    SendMessageA(MainWindow(), WM_ENDSESSION, how == Closing::LogOff, 0);
+  } else if (SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, critical)) {
+    SendMessageA(MainWindow(), WM_ENDSESSION, how != Closing::LogOffCalledOff,
+                 critical);
   }
   w.Report(true);
+}
+
+// The person logs off and, while the editor's question is still up, tells
+// Windows to go on anyway: the session ends without the answer.
+void CALLBACK EndWhileAsking(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+  if (MainWindow() && IsWindowEnabled(MainWindow())) return;
+  KillTimer(nullptr, timer);
+  if (!MainWindow()) return;
+  SayLiteral("the session ends while the question is up");
+  SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
+}
+
+void LogOffAnyway() {
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, EndWhileAsking);
+  const bool agreed = SendMessageA(MainWindow(), WM_QUERYENDSESSION, 0, 0);
+  KillTimer(nullptr, timer);
+  if (agreed && MainWindow())  // nothing to ask about: it ends as agreed
+    SendMessageA(MainWindow(), WM_ENDSESSION, TRUE, 0);
+  if (MainWindow()) Say("editor still open");
 }
 
 void ClearStep() {
@@ -295,13 +316,19 @@ bool Step(const std::string &step) {
     if (!UnescapeText(rest, text, error)) {
       Say("error: " + error);
     } else {
-      SetStatementText(text);
-      RunStatementBox();
+      Watched w(TakeQuestionAnswer(), nullptr);
+      if (MayReplaceStatement("Not run")) {
+        SetStatementText(text);
+        RunStatementBox();
+      }
+      w.Report(false);
     }
   } else if (StartsWith(step, "delete ") && Number(step.substr(7), n)) {
     DeleteEntry(n);
   } else if (StartsWith(step, "recall ") && Number(step.substr(7), n)) {
-    RecallIntoBox(n);
+    Watched w(TakeQuestionAnswer(), nullptr);
+    RecallAsked(n);
+    w.Report(false);
   } else if (StartsWith(step, "fill ") && Number(step.substr(5), n)) {
     FillHistory(n);
   } else if (StartsWith(step, "type ")) {
@@ -326,6 +353,10 @@ bool Step(const std::string &step) {
   } else if (Called(step, "log-off-called-off", rest) &&
              AnswerOf(rest, question)) {
     CloseStep(question, Closing::LogOffCalledOff);
+  } else if (step == "log-off-now") {
+    CloseStep(QuestionAnswer{}, Closing::LogOffNow);
+  } else if (step == "log-off-anyway") {
+    LogOffAnyway();
   } else if (StartsWith(step, "snap-menu ")) {
     error = SnapMenu(MainWindow(), PluginsMnemonic, step.substr(10));
     Say(error.empty() ? "snapshot: " + Quote(step.substr(10))
@@ -376,7 +407,23 @@ void ReadInstallBoxes(const std::string &snapBox) {
 }
 
 void RunScript(const std::string &script) {
-  for (const std::string &step : SplitScript(script)) {
+  std::vector<std::string> steps = SplitScript(script);
+  // Work kept when a session ended is offered before the first step; a
+  // first step "kept ok" or "kept cancel" answers the offer.
+  QuestionAnswer offer;
+  std::string rest;
+  if (!steps.empty() && Called(steps.front(), "kept", rest) &&
+      (rest == "ok" || rest == "cancel")) {
+    Say("step: " + steps.front());
+    AnswerOf(rest == "ok" ? "no" : "cancel", offer);
+    steps.erase(steps.begin());
+  }
+  {
+    Watched w(offer, nullptr);
+    OfferKeptWork();
+    w.Report(false);
+  }
+  for (const std::string &step : steps) {
     if (!GuardedStep(step)) break;
     if (!MainWindow()) {
       Say("editor closed");

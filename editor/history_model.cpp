@@ -110,10 +110,12 @@ std::string Generated(size_t number) {
   return "SELECT " + std::to_string(number) + " FROM t;";
 }
 
-// A whole history, as saved: the one the editor starts with or one loaded.
-void Adopt(History entries, size_t quotedBytes, size_t select) {
+// A whole history, as saved (the one the editor starts with, or one loaded)
+// or not (work kept when a session ended, brought back).
+void Adopt(History entries, size_t quotedBytes, size_t select,
+           bool saved = true) {
   State.Undo.clear();  // the entries deleted belong to the history replaced
-  State.Saved = Take(entries);
+  if (saved) State.Saved = Take(entries);
   State.Entries = std::move(entries);
   State.QuotedBytes = quotedBytes;
   HistoryChanged(select);
@@ -262,13 +264,13 @@ void FillHistory(size_t count) {
   SetStatus("Added " + std::to_string(count) + " generated statements");
 }
 
-bool ReplaceHistory(History loaded, std::string &error) {
+bool ReplaceHistory(History loaded, std::string &error, bool saved) {
   // The reader takes lines ended by a line feed alone, which the writer ends
   // with two bytes: such a file can be read and still be too large to write.
   const size_t quoted = QuotedBytesOf(loaded);
   if (!Fits(loaded.size(), quoted, error)) return false;
   const size_t last = loaded.size();
-  Adopt(std::move(loaded), quoted, last);
+  Adopt(std::move(loaded), quoted, last, saved);
   return true;
 }
 

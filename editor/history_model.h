@@ -48,7 +48,9 @@ void ClearHistory();
 void FillHistory(size_t count);
 
 // For the services: the history read from a file replaces this one, unless
-// it would not fit (error says why); either way nothing is half done.
-bool ReplaceHistory(History loaded, std::string &error);
+// it would not fit (error says why); either way nothing is half done. A
+// history that was never saved (work kept when a session ended) stays
+// unsaved.
+bool ReplaceHistory(History loaded, std::string &error, bool saved = true);
 // The history as it is now has been written to a file.
 void MarkSaved();

@@ -102,3 +102,14 @@ void RecallIntoBox(size_t number) {
   SetStatementText(text);
   Box.Settled = BoxText();
 }
+
+std::wstring StatementWide() {
+  return BoxText();
+}
+
+void PutBackStatement(const std::wstring &text) {
+  SendMessageW(Box.Window, EM_SETSEL, 0, -1);
+  SendMessageW(Box.Window, EM_REPLACESEL, TRUE,
+               reinterpret_cast<LPARAM>(text.c_str()));
+  Box.Settled.clear();  // the person's, whatever the box held before
+}

@@ -25,3 +25,8 @@ void SetStatementText(const std::string &text);
 void RunStatementBox();
 // Brings the entry (counted from 1) back into the statement box.
 void RecallIntoBox(size_t number);
+
+// The box's text as typed, every letter, for keeping it when the session
+// ends; and such a text put back as the person's own, not yet run.
+std::wstring StatementWide();
+void PutBackStatement(const std::wstring &text);

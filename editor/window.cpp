@@ -4,9 +4,10 @@
 
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
-#include "editor/plugin_commands.h"
-#include "editor/statement_box.h"
 #include "editor/fault_points.h"
+#include "editor/plugin_commands.h"
+#include "editor/recovery.h"
+#include "editor/statement_box.h"
 #include "editor/thrown.h"
 
 namespace {
@@ -14,6 +15,9 @@ namespace {
 constexpr char StatementLost[] =
     "The statement in the box has not been run: it is lost when the editor "
     "closes.";
+constexpr char StatementReplaced[] =
+    "The statement in the box has not been run: it is lost if it is "
+    "replaced. Replace it?";
 
 // Controls, created in this order, which is also the Tab order; each label
 // comes just before the control its mnemonic moves to.
@@ -48,6 +52,7 @@ struct WindowState {
   HACCEL Accelerators = nullptr;
   HFONT Font = nullptr;
   HWND LastFocus = nullptr;  // given back when the window is active again
+  bool MayEnd = false;       // the person agreed that the session may end
 } Ui;
 
 HFONT Font() {
@@ -286,10 +291,40 @@ bool MayClose() {
   return false;
 }
 
-// Nothing unsaved is lost to a load or a clear, and an empty history has
-// nothing to lose.
+// Nothing unsaved is lost to a load or a clear: neither the history nor
+// the entries deleted from it, which Undo delete would put back.
 bool HistoryAtStake() {
-  return Unsaved() && !Entries().empty();
+  return Unsaved() && (!Entries().empty() || CanUndoDelete());
+}
+
+std::string Narrow(const std::wstring &text) {
+  std::string out(text.size() * 4 + 1, '\0');
+  out.resize(WideCharToMultiByte(
+      CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+      static_cast<int>(out.size()), nullptr, nullptr));
+  return out;
+}
+
+// The session ends and will not wait for an answer: what the person has
+// not saved or run is written aside, for the next start to offer back.
+void KeepUnsavedWork() {
+  const bool history = Unsaved(), statement = StatementUnrun();
+  if (!history && !statement) return;
+  const std::wstring text = StatementWide();
+  std::wstring where;
+  std::string error;
+  if (KeepWork(history ? &Entries() : nullptr, statement ? &text : nullptr,
+               where, error)) {
+    SetStatus(
+        "The session ended without waiting: what was not saved is "
+        "kept in " +
+        Narrow(where) + ", to be offered back at the next start");
+  } else {
+    SetStatus(
+        "The session ended without waiting, and what was not saved "
+        "could not be kept: " +
+        error);
+  }
 }
 
 // The caption of the plug-in command behind a menu command; empty if none.
@@ -305,7 +340,7 @@ void Command(HWND w, int id, int code) {
       RunStatementBox();
       return;
     case RecallCommand:
-      OnSelectedEntry(RecallIntoBox);
+      OnSelectedEntry(RecallAsked);
       return;
     case DeleteCommand:
       OnSelectedEntry(DeleteEntry);
@@ -320,11 +355,11 @@ void Command(HWND w, int id, int code) {
       SendMessageA(w, WM_CLOSE, 0, 0);  // asks first, as closing does
       return;
     case IDOK:  // Enter outside the statement box
-      if (GetFocus() == Ui.List) OnSelectedEntry(RecallIntoBox);
+      if (GetFocus() == Ui.List) OnSelectedEntry(RecallAsked);
       if (GetFocus() == Ui.RunButton) RunStatementBox();
       return;
     case ListId:
-      if (code == LBN_DBLCLK) OnSelectedEntry(RecallIntoBox);
+      if (code == LBN_DBLCLK) OnSelectedEntry(RecallAsked);
       return;
   }
   const std::string caption = CaptionOf(id);
@@ -372,7 +407,7 @@ LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
         return -2;
       }
       if (LOWORD(wp) == VK_RETURN) {
-        OnSelectedEntry(RecallIntoBox);
+        OnSelectedEntry(RecallAsked);
         return -2;
       }
       if (LOWORD(wp) == 'Z' && GetKeyState(VK_CONTROL) < 0) {
@@ -395,9 +430,18 @@ LRESULT Handle(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
       if (MayClose()) DestroyWindow(w);
       return 0;
     case WM_QUERYENDSESSION:  // Windows shuts down or the person logs off
-      return MayClose();
+      // A session that cannot wait is not asked about: its work is kept.
+      Ui.MayEnd = !(lp & ENDSESSION_CRITICAL) && MayClose();
+      return Ui.MayEnd || (lp & ENDSESSION_CRITICAL) != 0;
     case WM_ENDSESSION:
-      if (wp) DestroyWindow(w);  // the session ends, and the editor with it
+      if (!wp) {  // called off
+        Ui.MayEnd = false;
+        return 0;
+      }
+      // The session ends, and the editor with it: also when it did not wait
+      // for the person's answer (the question may still be up).
+      if (!Ui.MayEnd) KeepUnsavedWork();
+      DestroyWindow(w);
       return 0;
     case WM_DESTROY:
       Ui.Window = nullptr;
@@ -560,6 +604,52 @@ bool RunOffered(const std::string &caption) {
   }
   RunCommandCalled(caption);
   return true;
+}
+
+bool MayReplaceStatement(const std::string &notDone) {
+  if (!StatementUnrun() || Ask(StatementReplaced, MB_OKCANCEL) == IDOK)
+    return true;
+  SetStatus(notDone + ": the statement is still in its box");
+  return false;
+}
+
+void RecallAsked(size_t number) {
+  // An entry that is not there replaces nothing; the status line says so.
+  const bool there = number >= 1 && number <= Entries().size();
+  if (there && !MayReplaceStatement("Not recalled")) return;
+  RecallIntoBox(number);
+}
+
+void OfferKeptWork() {
+  std::string error;
+  KeptWork kept = OldestKeptWork(error);
+  if (!error.empty())
+    SetStatus("Work kept when a session ended could not be read: " + error);
+  if (kept.Folder.empty()) return;
+  std::string what;
+  if (kept.HasHistory)
+    what = "the history, " + std::to_string(kept.Entries.size()) +
+           (kept.Entries.size() == 1 ? " entry" : " entries") + ", not saved";
+  if (kept.HasStatement)
+    what += std::string(what.empty() ? "" : ", and ") + "a statement not run";
+  if (Ask("The last session ended without waiting, and the editor kept " +
+              what +
+              ".\n\nOK brings it back; Cancel keeps it for the next "
+              "start.",
+          MB_OKCANCEL) != IDOK) {
+    SetStatus("Kept for the next start, in " + Narrow(kept.Folder) + ": " +
+              what);
+    return;
+  }
+  if (kept.HasHistory &&
+      !ReplaceHistory(std::move(kept.Entries), error, false)) {
+    SetStatus("Not brought back, still kept in " + Narrow(kept.Folder) + ": " +
+              error);
+    return;
+  }
+  if (kept.HasStatement) PutBackStatement(kept.Statement);
+  ForgetKeptWork(kept);
+  SetStatus("Brought back from the last session: " + what);
 }
 
 void ClearAsked() {

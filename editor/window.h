@@ -23,6 +23,15 @@ void BuildMenu();
 // plug-in offers it; "Load history" asks), and "Clear history".
 bool RunOffered(const std::string &caption);
 void ClearAsked();
+// Before the statement box's text is replaced (a recall, a statement run
+// from a script): a statement typed and not run is replaced only once the
+// person agrees; otherwise `notDone` starts the status line's refusal.
+bool MayReplaceStatement(const std::string &notDone);
+// Brings the entry (from 1) into the statement box, asking first as above.
+void RecallAsked(size_t number);
+// At the start: work kept when a session ended without waiting is offered
+// back (OK), or kept for the next start (Cancel).
+void OfferKeptWork();
 
 // Scrolls the history so that row `number` (from 1) is shown, and gives the
 // middle of it on the screen, or the scroll bar beside it; false when there

@@ -173,6 +173,38 @@ PY
     same "entries run again from the statement box" "$stored" "$again"
     no_errors
     ;;
+  session_end_that_cannot_wait_keeps_the_work)
+    # Windows ends the session without waiting, or while the question is
+    # up: the unsaved history and the statement not run are kept, each time
+    # in a folder of their own, and offered back at the next start.
+    prefix=${HISTORY_WINEPREFIX:-$(sed -n 's/^export WINEPREFIX="${HISTORY_WINEPREFIX:-\(.*\)}"$/\1/p' "$wine_run")}
+    kept_in() { find "$prefix/drive_c/users" -path "*/Stand-in SQL editor/Recovered work${1:+/$1}" 2>/dev/null; }
+    rm -rf "$(kept_in)"
+    kept_re='kept in C:\\users\\[^\\]+\\AppData\\Local\\Stand-in SQL editor\\Recovered work'
+    editor --script "run SELECT 1\\;; type DRAFT; keys space U+0141; log-off-now"
+    expect_re "^status: The session ended without waiting: what was not saved is $kept_re\\\\1, to be offered back"
+    expect "editor closed"
+    same "the statement kept, as UTF-16" "fffe4400520041004600540020004101" "$(od -An -tx1 "$(kept_in 1)/statement.txt" | tr -d ' \n')"
+    same "the history kept, its last entry" 'Entry6="SELECT 1;"' "$(tail -n1 "$(kept_in 1)/history.ini" | tr -d '\r')"
+    editor --script "type DRAFT2; log-off-anyway"
+    expect "the session ends while the question is up"
+    expect_re "^status: The session ended without waiting: .*\\\\2, to be offered back"
+    offer='question: "The last session ended without waiting, and the editor kept'
+    editor --script "kept cancel; show; quit"
+    expect "$offer the history, 6 entries, not saved, and a statement not run.\\n\\nOK brings it back; Cancel keeps it for the next start.\", answered cancel"
+    same "entries kept aside" 5 "$(shown 1 | grep -ac '^entry ')"
+    editor --script "kept ok; show; close cancel; quit"
+    expect 'statement box: "DRAFT ?"'
+    same "entries brought back" 6 "$(shown 1 | grep -ac '^entry ')"
+    expect_re '^question: "Save the history before closing.*answered cancel$'
+    editor --script "kept ok; show; quit"
+    expect "$offer a statement not run.\\n\\nOK brings it back; Cancel keeps it for the next start.\", answered ok"
+    expect 'statement box: "DRAFT2"'
+    editor --script "show; quit"
+    refuse "question:"
+    same "folders still kept" "" "$(kept_in '[0-9]*')"
+    no_errors
+    ;;
   keys_left_open_are_closed_and_reported)
     # Keys that open a menu and leave it open would hold the editor for
     # ever: 20 seconds later it is closed and the step says so.

@@ -83,14 +83,19 @@ answer Escape
 within 30 said "Not loaded: the history is still here" || fail "Cancel did not keep the history"
 count_windows "Select File for load from" 0 || fail "the Load dialog opened after Cancel"
 
-# A statement typed, then entry 1 recalled over it: Ctrl+Z in the box brings
-# the typed one back, and F5 runs it (a row deleted first makes room).
+# A statement typed, then entry 1 recalled over it: the editor asks first;
+# OK recalls, Ctrl+Z in the box brings the typed one back, and F5 runs it
+# (a row deleted first makes room).
 focus "$main"
 xdotool key alt+i Home Delete
 within 30 said_times 2 "status: Deleted history entry 1; 99999 entries left" || fail "Del deleted nothing"
 xdotool key alt+s
 xdotool type --delay 20 "SELECT 7;"
-xdotool key alt+i Return ctrl+z F5
+xdotool key alt+i Return
+within 45 count_windows "Stand-in SQL editor" 2 || fail "a recall over the typed statement asked nothing"
+answer Return
+within 30 said "is back in the statement box" || fail "OK did not recall the entry"
+xdotool key ctrl+z F5
 within 30 said_times 2 "it is history entry 100000" || fail "F5 ran nothing after Ctrl+Z"
 
 # Alt+F4: the question comes, and the editor stays until it is answered;

@@ -9,7 +9,7 @@ differ, and prints the seed, the actions and the command that replays it.
   random_person.py [--seed S] [--count N] [--steps K] [--jobs J]
                    [--wine-run W --editor E --dist D --work DIR] [--fixture]
 
-Sequence i plays seed S+i. Run from a built tree with none of the second
+Sequence i plays seed S+i; seeds 1 to 4 begin with the sequences in PLANS. Run from a built tree with none of the second
 line, it starts a display and Wine of its own when it has none."""
 
 import argparse
@@ -31,6 +31,11 @@ STARTING = [  # the history the editor starts with (driver/main.cpp)
 ]
 OLDER = [b"SELECT 'older';", b"  DELETE FROM t\r\n WHERE x = \"\\\";  "]  # old.ini, there first
 LOST = "The statement in the box has not been run: it is lost when the editor closes."
+REPLACED = "The statement in the box has not been run: it is lost if it is replaced. Replace it?"
+# Sequences that once lost work, played first: two recalls over a typed
+# statement, typing after a recall, load or clear after deleting everything.
+PLANS = [["type", "recall", "recall"], ["type", "recall", "type", "recall"],
+         ["delete"] * 5 + ["load"], ["delete"] * 5 + ["clear"]]
 
 
 def escaped(data):
@@ -76,15 +81,16 @@ class Person:
     its text after the last run or recall, its one undo, its selection),
     the focus, the selected row, the entries deleted."""
 
-    def __init__(self, seed, work, files=None):
-        self.r, self.work = random.Random(seed), work
-        self.fresh_session(files or {"old": list(OLDER)})
+    def __init__(self, seed, work, plan=()):
+        self.r, self.work, self.plan = random.Random(seed), work, list(plan)
+        self.fresh_session({"old": list(OLDER)})
 
     def fresh_session(self, files):
         self.history, self.saved, self.files = list(STARTING), list(STARTING), files
         self.box = self.settled = self.undo = ""  # undo None: not known
         self.fresh, self.focus, self.whole, self.row = True, "box", True, 0
         self.deleted, self.closed = [], False
+        self.draft = None  # what the person typed and has not run or let go
 
     def path(self, name):
         """NAME as typed in a dialog: with ".ini" or without, which the
@@ -95,15 +101,41 @@ class Person:
     def unrun(self):
         return self.box.strip(" \t\r\n") != "" and self.box != self.settled
 
+    def lost(self):
+        """The rule, apart from how the editor keeps it: a statement the
+        person typed is in the box or one Ctrl+Z away, unless they agreed."""
+        if self.draft is not None and self.draft not in (self.box, self.undo):
+            return "the statement typed, %r, is gone and nothing asked" % self.draft
+        return None
+
+    def may_replace(self, e, steps):
+        """Before a recall or `run TEXT`: a statement typed and not run is
+        replaced only once the person agrees. False when they do not."""
+        if not self.unrun():
+            return True
+        words = self.r.choice(["no", "cancel"])
+        steps.insert(len(steps) - 1, "answer question " + words)
+        e.questions = [(REPLACED, "ok" if words == "no" else "cancel")]
+        e.open_said = steps[-1].startswith("keys")
+        if words == "no":
+            self.draft = None  # agreed
+            return True
+        self.focus = None
+        e.status = "status: Not %s: the statement is still in its box" % ("run" if steps[-1].startswith("run") else "recalled")
+        return False
+
     def shown(self):
         return [b"entry %d: %s" % (i, escaped(e)) for i, e in enumerate(self.history, 1)] + \
                [b"statement box: " + escaped(self.box.encode("cp1252", "replace"))]
 
-    def replace_box(self, text):
+    def replace_box(self, text, e):
         """Recall and `run TEXT` replace the box undoably. Into an empty box
-        the text extends the box's last insertion, known only at the start."""
+        the text extends the box's last insertion, known only at the start.
+        After a question the focus is not known: Wine without a window
+        manager may not give it back."""
         self.undo = self.box if self.box or self.fresh else None
-        self.box, self.fresh, self.focus, self.whole = text, False, "box", True
+        self.box, self.fresh, self.whole = text, False, True
+        self.focus = None if e.questions else "box"
 
     def run(self):
         try:
@@ -114,7 +146,7 @@ class Person:
         if not self.box.strip(" \t\r\n"):
             return "status: Nothing to run"
         self.history.append(data)
-        self.settled, self.row = self.box, len(self.history)
+        self.settled, self.row, self.draft = self.box, len(self.history), None
         return "status: Ran the statement"
 
     def save(self, e, name, replace):
@@ -163,12 +195,13 @@ class Person:
         weights = {"type": 10, "run": 12, "f5": 4, "recall": 10, "undo-box": 6 * (self.undo is not None),
                    "delete": 7, "del-key": 2, "undo-delete": 5, "clear": 5, "save": 7, "load": 7,
                    "close": 5, "letter": 2}
-        kind = r.choices(list(weights), list(weights.values()))[0]
-        by_keys = r.random() < 0.25  # keys and menus, where a step does it too
+        planned = bool(self.plan)  # by step, on entry 1, typing something
+        kind = self.plan.pop(0) if planned else r.choices(list(weights), list(weights.values()))[0]
+        by_keys = r.random() < 0.25 and not planned  # keys and menus, where a step does it too
         if kind in ("type", "letter"):
             known = self.focus == "box" and self.whole is not None
             text = r.choice(["select %d", "x %d", "from t where a = %d", "caf\xe9 %d", "%d;"]) % r.randrange(100)
-            text, run = (text if r.random() < 0.9 else "  ", False) if kind == "type" else \
+            text, run = (text if r.random() < 0.9 or planned else "  ", False) if kind == "type" else \
                 (r.choice(["\u0141", "\u0151", "\u20ac", "\u4e2d"]), r.random() < 0.5)  # the code page has only €
             if kind == "type" and known and not by_keys:
                 steps = ["type " + step_text(text.encode("cp1252"))]
@@ -176,15 +209,18 @@ class Person:
                 steps = ["keys " + "alt+s " * (not known) + keys_for(text) + " f5" * run]
             self.box = text if self.whole or not known else self.box + text
             self.focus, self.whole, self.undo, self.fresh = "box", False, None, False
+            self.draft = self.box if self.unrun() else None
             e.status = run and self.run() or None
             return steps, e
         if kind == "run":
             data = r.choice([b"SELECT %d;", b"select %d from t", b"  UPDATE t SET x = %d  ", b"SELECT 'caf\xe9 %d';",
                              b'SELECT "q\\%d";', b"SELECT %d\r\n  FROM t;", b"   ", b" \r\n\t "])
             data = data % r.randrange(100) if b"%" in data else data
-            self.replace_box(data.decode("cp1252"))
-            e.status = self.run()
-            return ["run " + step_text(data)], e
+            steps = ["run " + step_text(data)]
+            if self.may_replace(e, steps):
+                self.replace_box(data.decode("cp1252"), e)
+                e.status = self.run()
+            return steps, e
         if kind == "f5":
             e.status = self.run()
             return ["keys ctrl+enter" if by_keys else "keys f5"], e
@@ -194,22 +230,25 @@ class Person:
                 step = "keys " + ("alt+i enter" if kind == "recall" else r.choice(["alt+i del", "alt+s tab tab del"]))
                 self.focus = "list"
             else:
-                n = r.randint(1, len(self.history) + 1)
+                n = 1 if planned else r.randint(1, len(self.history) + 1)
                 step = "%s %d" % (kind, n)
+            steps = [step]
             if n and n > len(self.history):
                 e.status = "status: There is no history entry" if self.history else "status: The history is empty"
             elif n and kind == "recall":
-                self.replace_box(self.history[n - 1].decode("cp1252"))
-                self.settled = self.box
-                e.status = "status: History entry %d is back in the statement box" % n
+                if self.may_replace(e, steps):
+                    self.replace_box(self.history[n - 1].decode("cp1252"), e)
+                    self.settled = self.box
+                    e.status = "status: History entry %d is back in the statement box" % n
             elif n:
                 self.deleted.append((n, self.history.pop(n - 1)))
                 self.row = min(n, len(self.history))
                 e.status = "status: Deleted history entry %d;" % n
-            return [step], e
+            return steps, e
         if kind == "undo-box":
             steps = ["keys " + "alt+s " * (self.focus != "box") + "ctrl+z"]
             self.box, self.undo, self.focus, self.whole = self.undo, self.box, "box", None
+            self.draft = self.box if self.unrun() else None  # the person's own change
             return steps, e
         if kind == "undo-delete":
             if self.deleted:
@@ -233,7 +272,9 @@ class Person:
         if kind in ("clear", "load"):
             words, name, replace = self.answer()
             steps, go_on, self.focus = [], True, None
-            if self.history != self.saved and self.history:
+            # Unsaved work: the entries, or those deleted, which Undo
+            # delete would put back.
+            if self.history != self.saved and (self.history or self.deleted):
                 steps.append("answer question " + words)
                 doing = "clearing it" if kind == "clear" else "loading another"
                 go_on = self.asked(e, words, name, replace, "Save the history before %s?" % doing)
@@ -335,13 +376,16 @@ def play(seed, n_steps, args, place):
         os.remove(os.path.join(work, name))
     with open(os.path.join(work, "old.ini"), "wb") as f:
         f.write(formatted(OLDER))
-    person, sessions, listed = Person(seed, work), [[]], []
+    plan = PLANS[seed - 1] if 1 <= seed <= len(PLANS) else ()
+    person, sessions, listed = Person(seed, work, plan), [[]], []
     # At least 20 s; on a slower machine, as many starts of an editor there.
     limit = max(20, 8 * place.pace)
     for i in range(1, n_steps + 1):
         steps, e = person.act()
         sessions[-1].append((i, steps, e, person.shown()))
         listed.append("%2d. %s" % (i, "; ".join(steps)))
+        if person.lost():
+            return seed, listed, b"", "action %d: %s" % (i, person.lost())
         if person.closed:
             person.fresh_session(person.files)
             sessions.append([])
