@@ -13,9 +13,11 @@ Sequence i plays seed S+i; seeds 1 to 4 begin with the sequences in PLANS. Run f
 line, it starts a display and Wine of its own when it has none."""
 
 import argparse
+import glob
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import threading
@@ -83,6 +85,7 @@ class Person:
 
     def __init__(self, seed, work, plan=()):
         self.r, self.work, self.plan = random.Random(seed), work, list(plan)
+        self.kept = []  # (history, statement) a session kept when it ended without waiting
         self.fresh_session({"old": list(OLDER)})
 
     def fresh_session(self, files):
@@ -91,6 +94,7 @@ class Person:
         self.fresh, self.focus, self.whole, self.row = True, "box", True, 0
         self.deleted, self.closed = [], False
         self.draft = None  # what the person typed and has not run or let go
+        self.offered = False
 
     def path(self, name):
         """NAME as typed in a dialog: with ".ini" or without, which the
@@ -123,6 +127,26 @@ class Person:
         self.focus = None
         e.status = "status: Not %s: the statement is still in its box" % ("run" if steps[-1].startswith("run") else "recalled")
         return False
+
+    def offer(self, e):
+        """The first step of a session after one that kept work: the oldest
+        kept is offered; OK brings it back unsaved, Cancel keeps it."""
+        self.offered, (history, statement) = True, self.kept[0]
+        what = ", and ".join(x for x in [
+            history is not None and "the history, %d entr%s, not saved" % (len(history), "y" if len(history) == 1 else "ies"),
+            statement is not None and "a statement not run"] if x)
+        ok = self.r.random() < 0.7
+        e.questions = [("The last session ended without waiting, and the editor kept %s.\n\n"
+                        "OK brings it back; Cancel keeps it for the next start." % what, "ok" if ok else "cancel")]
+        e.status = "status: Brought back" if ok else "status: Kept for the next start"
+        if ok:
+            self.kept.pop(0)
+            if history is not None:
+                self.history, self.deleted, self.row = list(history), [], len(history)
+            if statement is not None:
+                self.box, self.undo, self.draft, self.fresh = statement, "", statement, False
+        self.focus = None  # after a question
+        return ["kept ok" if ok else "kept cancel"], e
 
     def shown(self):
         return [b"entry %d: %s" % (i, escaped(e)) for i, e in enumerate(self.history, 1)] + \
@@ -194,7 +218,11 @@ class Person:
         r, e = self.r, Expect()
         weights = {"type": 10, "run": 12, "f5": 4, "recall": 10, "undo-box": 6 * (self.undo is not None),
                    "delete": 7, "del-key": 2, "undo-delete": 5, "clear": 5, "save": 7, "load": 7,
-                   "close": 5, "letter": 2}
+                   "close": 5, "letter": 2, "log-off-now": 2}
+        if not self.offered:
+            self.offered = True
+            if self.kept:
+                return self.offer(e)
         planned = bool(self.plan)  # by step, on entry 1, typing something
         kind = self.plan.pop(0) if planned else r.choices(list(weights), list(weights.values()))[0]
         by_keys = r.random() < 0.25 and not planned  # keys and menus, where a step does it too
@@ -293,6 +321,13 @@ class Person:
             # Keys given an answer say whether the editor is still open.
             e.open_said = steps[0].startswith("answer question") and steps[-1].startswith("keys")
             return steps, e
+        if kind == "log-off-now":  # asks nothing; keeps what is not saved or run
+            work = (list(self.history) if self.history != self.saved else None, self.box if self.unrun() else None)
+            if work != (None, None):
+                self.kept.append(work)
+                e.status = "status: The session ended without waiting: what was not saved is kept in"
+            self.closed = e.closed = True
+            return [kind], e
         # Close, in every way, with every answer.
         how = r.choice(["close", "close", "log-off", "log-off-called-off", "keys alt+f4", "keys alt+f x"])
         if self.history != self.saved:
@@ -367,6 +402,12 @@ def check(steps, e, shown, chunks, work):
     return None
 
 
+def kept_in(prefix, *inside):
+    """The editor's folder for work kept when a session ended, in a prefix."""
+    return glob.glob(os.path.join(prefix, "drive_c", "users", "*", "AppData", "Local",
+                                  "Stand-in SQL editor", "Recovered work", *inside))
+
+
 def play(seed, n_steps, args, place):
     """One sequence: (seed, actions, transcript, why it failed or None).
     Closed by the person, the editor starts again, the files kept."""
@@ -376,6 +417,8 @@ def play(seed, n_steps, args, place):
         os.remove(os.path.join(work, name))
     with open(os.path.join(work, "old.ini"), "wb") as f:
         f.write(formatted(OLDER))
+    for folder in kept_in(place.prefix):
+        shutil.rmtree(folder)
     plan = PLANS[seed - 1] if 1 <= seed <= len(PLANS) else ()
     person, sessions, listed = Person(seed, work, plan), [[]], []
     # At least 20 s; on a slower machine, as many starts of an editor there.
@@ -421,6 +464,9 @@ def play(seed, n_steps, args, place):
         # closed, a dialog never answered) shows here.
         if time.monotonic() - started > limit:
             return seed, listed, transcript, "the editor took %.0f s" % (time.monotonic() - started)
+    left = kept_in(place.prefix, "*")
+    if len(left) != len(person.kept):
+        return seed, listed, transcript, "%d folders of kept work; the model: %d" % (len(left), len(person.kept))
     files = sorted(n for n in os.listdir(work) if not n.startswith("transcript"))
     if files != sorted(n + ".ini" for n in person.files):
         return seed, listed, transcript, "files %s; the model: %s" % (files, sorted(person.files))
@@ -438,12 +484,12 @@ class Place:
 
     def __init__(self, args, number):
         self.env, self.display, self.stop = dict(os.environ), None, None
+        # The prefix wine-run uses: the build's, or the one it is given
+        # (the guest's, made with its image).
+        base = os.environ.get("HISTORY_WINEPREFIX") or os.path.join(os.path.dirname(args.wine_run), "wineprefix")
+        self.prefix = "%s-person%d" % (base, number) if number else base
         if number:
-            # The prefix wine-run uses: the build's, or the one it is given
-            # (the guest's, made with its image).
-            base = os.environ.get("HISTORY_WINEPREFIX") or os.path.join(
-                os.path.dirname(args.wine_run), "wineprefix")
-            prefix = "%s-person%d" % (base, number)
+            prefix = self.prefix
             if not os.path.isdir(prefix):  # the first's files linked, its registry copied
                 subprocess.run(["rm", "-rf", prefix + ".new"], check=True)
                 subprocess.run(["cp", "-al", base, prefix + ".new"], check=True)
