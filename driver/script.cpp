@@ -263,10 +263,22 @@ void ClearStep() {
   w.Report(false);
 }
 
+// Letters in UTF-8, whatever the ANSI code page.
+std::string Utf8(const std::wstring &text) {
+  std::string out(text.size() * 3, '\0');
+  out.resize(WideCharToMultiByte(
+      CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],
+      static_cast<int>(out.size()), nullptr, nullptr));
+  return out;
+}
+
 void Show() {
   const History &entries = Entries();
-  for (size_t i = 0; i < entries.size(); ++i)
-    Say("entry " + std::to_string(i + 1) + ": " + QuoteEntry(entries[i]));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    Say("entry " + n + ": " + QuoteEntry(entries[i]));
+    Say("row " + n + " (UTF-8): " + Quote(Utf8(HistoryRowText(entries[i]))));
+  }
   Say("statement box: " + QuoteEntry(StatementText()));
 }
 

@@ -1,5 +1,6 @@
 #include "editor/statement_box.h"
 
+#include "editor/code_page.h"
 #include "editor/history_model.h"
 
 namespace {
@@ -9,6 +10,12 @@ struct StatementBoxState {
   // Its text when it last held nothing of the person's own: after a run or
   // a recall, or empty at the start.
   std::wstring Settled;
+  // The entry last recalled, as stored, and the text the box showed it as.
+  // A double-byte code page does not turn every entry's bytes into letters
+  // and back (a lone lead byte, say): run while the box still shows exactly
+  // that text, it stores these bytes.
+  std::string RecalledBytes;
+  std::wstring RecalledText;
 } Box;
 
 std::wstring BoxText() {
@@ -18,32 +25,25 @@ std::wstring BoxText() {
   return text;
 }
 
-// The text in the ANSI code page, exactly, or `why` says what it cannot hold.
-bool Ansi(const std::wstring &text, std::string &out, std::string &why) {
-  out.clear();
-  if (text.empty()) return true;
-  const int size = static_cast<int>(text.size());
-  BOOL lossy = FALSE;
-  const int bytes =
-      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size,
-                          nullptr, 0, nullptr, &lossy);
-  out.resize(bytes);
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, &out[0],
-                      bytes, nullptr, &lossy);
-  if (!lossy) return true;
-  for (wchar_t c : text) {
-    char byte[4];
-    BOOL missing = FALSE;
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &c, 1, byte, sizeof byte,
-                        nullptr, &missing);
-    if (!missing) continue;
-    char code[8];
-    wsprintfA(code, "U+%04X", static_cast<unsigned>(c));
-    why = "it holds a character that the ANSI code page " +
-          std::to_string(GetACP()) + " cannot hold (" + code + ")";
-    break;
+// What Run would store: the recalled entry's own bytes while the box shows
+// it unchanged, else the box's text in the ANSI code page.
+bool BoxBytes(std::string &out, std::string &why) {
+  const std::wstring text = BoxText();
+  if (!Box.RecalledText.empty() && text == Box.RecalledText) {
+    out = Box.RecalledBytes;
+    return true;
   }
-  return false;
+  return ExactAnsi(text, out, why);
+}
+
+// Replaces the box's text as typing over it would be: Ctrl+Z brings back
+// what it held.
+void ReplaceBoxText(const std::wstring &text) {
+  SendMessageW(Box.Window, EM_SETSEL, 0, -1);
+  SendMessageW(Box.Window, EM_REPLACESEL, TRUE,
+               reinterpret_cast<LPARAM>(text.c_str()));
+  SendMessageW(Box.Window, EM_SETSEL, 0, -1);
+  SetFocus(Box.Window);
 }
 
 }  // namespace
@@ -70,23 +70,18 @@ bool StatementUnrun() {
 
 std::string StatementText() {
   std::string text, why;
-  Ansi(BoxText(), text, why);  // what it cannot hold shows as '?'
+  BoxBytes(text, why);  // what it cannot hold shows as '?'
   return text;
 }
 
 void SetStatementText(const std::string &text) {
-  // Replaced as typing over it would be: Ctrl+Z brings back what it held.
-  SendMessageA(Box.Window, EM_SETSEL, 0, -1);
-  SendMessageA(Box.Window, EM_REPLACESEL, TRUE,
-               reinterpret_cast<LPARAM>(text.c_str()));
-  SendMessageA(Box.Window, EM_SETSEL, 0, -1);
-  SetFocus(Box.Window);
+  ReplaceBoxText(WideFromAnsi(text));
 }
 
 void RunStatementBox() {
   const std::wstring typed = BoxText();
   std::string statement, why;
-  if (!Ansi(typed, statement, why)) {
+  if (!BoxBytes(statement, why)) {
     SetStatus("Not run, the statement stays in its box: " + why +
               "; nothing was added to the history");
     return;
@@ -99,8 +94,9 @@ void RunStatementBox() {
 void RecallIntoBox(size_t number) {
   std::string text;
   if (!RecallEntry(number, text)) return;
-  SetStatementText(text);
-  Box.Settled = BoxText();
+  ReplaceBoxText(WideFromAnsi(text));
+  Box.Settled = Box.RecalledText = BoxText();
+  Box.RecalledBytes = text;
 }
 
 std::wstring StatementWide() {

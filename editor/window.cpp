@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "editor/code_page.h"
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
 #include "editor/fault_points.h"
@@ -111,23 +112,26 @@ void ModelChanged(const ModelChange &change) {
   }
 }
 
-// One history row: line breaks shown as a pilcrow, a long entry cut short.
-std::string RowText(const std::string &entry) {
-  std::string line;
-  for (char c : entry) {
-    if (line.size() >= ShownBytes) {
-      line += " ...";
-      break;
-    }
-    if (c == '\r') continue;
-    if (c == '\n') {
-      line += " \xB6 ";
+}  // namespace
+
+// Drawn wide, since the byte of a pilcrow in one code page is a lead byte or
+// no letter at all in another.
+std::wstring HistoryRowText(const std::string &entry) {
+  const size_t shown = WholeCharacters(entry, ShownBytes);
+  std::wstring line;
+  for (wchar_t c : WideFromAnsi(entry.substr(0, shown))) {
+    if (c == L'\r') continue;
+    if (c == L'\n') {
+      line += L" \x00B6 ";
     } else {
-      line += c == '\t' ? ' ' : c;
+      line += c == L'\t' ? L' ' : c;
     }
   }
+  if (shown < entry.size()) line += L" ...";
   return line;
 }
+
+namespace {
 
 // The list holds no strings of its own, only a row count: a row is drawn
 // from the history when it comes into view, so showing a history of any
@@ -155,10 +159,10 @@ void DrawRow(const DRAWITEMSTRUCT &d) {
               DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     r.left = r.right + 8;
     r.right = d.rcItem.right;
-    const std::string text = RowText(Entries()[d.itemID]);
+    const std::wstring text = HistoryRowText(Entries()[d.itemID]);
     SetTextColor(
         d.hDC, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
-    DrawTextA(
+    DrawTextW(
         d.hDC, text.c_str(), static_cast<int>(text.size()), &r,
         DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(d.hDC, old);

@@ -33,6 +33,10 @@ void RecallAsked(size_t number);
 // back (OK), or kept for the next start (Cancel).
 void OfferKeptWork();
 
+// What an entry's history row shows: line breaks as a pilcrow, a long
+// entry cut short between two characters.
+std::wstring HistoryRowText(const std::string &entry);
+
 // Scrolls the history so that row `number` (from 1) is shown, and gives the
 // middle of it on the screen, or the scroll bar beside it; false when there
 // is no such row.

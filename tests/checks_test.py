@@ -434,7 +434,7 @@ class ChecksOfTheTests(Folder):
         for tool in ("dirname", "id", "grep"):
             os.symlink(shutil.which(tool), os.path.join(self.dir, tool))
         for tool, does in (("apt-get", 'echo "apt-get $*" >>calls'), ("dpkg", '[ "$1" != -s ]'),
-                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL hi_IN')):
+                           ("locale", 'printf "%s.utf8\\n" en_US pl_PL ru_RU ja_JP hi_IN')):
             os.chmod(self.write(tool, f"#!/bin/sh\n{does}\n".encode()), 0o755)
         r = subprocess.run([shutil.which("bash"), os.path.join(TOOLS, "install-deps.sh")],
                            capture_output=True, cwd=self.dir,

@@ -27,9 +27,10 @@ dpkg -s wine32:i386 >/dev/null 2>&1 && have wine || need+=(wine wine32:i386)
 # Wine's own fonts: build/wine-run copies their Marlett, with which Wine draws
 # the title bar's buttons, into its prefix (without it they show letters).
 [ -f /usr/share/wine/fonts/marlett.ttf ] || need+=(fonts-wine)
-# The locales whose code pages Wine takes from them: 1252, 1250, and
-# UTF-8 (65001), for the tests and for trying the editor by hand.
-locales=(en_US.UTF-8 pl_PL.UTF-8 hi_IN.UTF-8)
+# The locales whose code pages Wine takes from them: 1252, 1250, 1251,
+# 932 (double-byte) and UTF-8 (65001), for the tests and for trying the
+# editor by hand.
+locales=(en_US.UTF-8 pl_PL.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8 hi_IN.UTF-8)
 have locale-gen || need+=(locales)
 # Where Wine must run in the emulated guest: what builds and starts it.
 if "$(dirname "$0")/needs-guest"; then

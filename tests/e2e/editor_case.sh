@@ -16,8 +16,9 @@ log="$work/$case_name.log"
 failures=0
 
 editor() {  # editor [--host-version V] SCRIPT: a run that must end with 0,
-  # within $limit seconds (a run that never ends is stopped, and fails)
-  timeout "${limit:-120}" "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
+  # within $limit seconds (a run that never ends is stopped, and fails),
+  # under $locale if set, whose code page Wine takes
+  timeout "${limit:-120}" env ${locale:+LC_ALL=$locale LANG=$locale} "$wine_run" "$editor" "$@" "$dist/Pellor.dll" "$dist/Dravik.dll" >"$log" 2>&1
   status=$?
   [ $status -eq 77 ] && { cat "$log"; exit 77; }  # no 32-bit runtime here
   echo "--- transcript ($case_name)"; cat "$log"
@@ -35,7 +36,7 @@ refuse() {  # the transcript holds no line containing this
 }
 shown() {  # shown N: the lines the Nth "show" step printed
   awk -v n="$1" '/^step: /{ k += ($0 == "step: show"); on = ($0 == "step: show" && k == n); next }
-                 on && /^(entry |statement box: )/' "$log"
+                 on && /^(entry |row |statement box: )/' "$log"
 }
 same() {  # same WHAT EXPECTED ACTUAL: the two texts are equal, byte for byte
   [ "$2" = "$3" ] || { printf 'DIFFERS: %s\nexpected:\n%s\nactual:\n%s\n' "$1" "$2" "$3"; failures=$((failures + 1)); }
@@ -149,7 +150,7 @@ PY
     editor --script "clear; fill 100000; delete 100000; quit"
     expect "status: Deleted history entry 100000; 99999 entries left"
     ;;
-  recall_runs_back_exactly_what_was_stored)
+  recall_runs_back_exactly_what_was_stored*)
     # Every byte a history file can hold, line breaks of every shape among
     # them, comes back into the statement box and runs again unchanged; a
     # NUL, which no statement can hold, is refused when the file is read.
@@ -164,13 +165,45 @@ with open(sys.argv[1], "wb") as f:
 with open(sys.argv[2], "wb") as f:
     f.write(b'[History]\r\nCount=1\r\nEntry1="a\\x00b"\r\n')
 PY
-    editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; answer question no; load $W\\zero.ini; show; quit"
+    # Under every code page, a single-byte, a double-byte and UTF-8, each a
+    # case of its own (.cpN, 1252 without): a letter the code page holds,
+    # typed, is stored as its bytes (a line break between two shows as a
+    # pilcrow in its row, a long entry's row is cut between two
+    # characters), and one it cannot hold is refused, named.
+    cp=1252; case $case_name in *.cp*) cp=${case_name##*.cp} ;; esac
+    # CODE_PAGE LOCALE HELD REFUSED
+    set -- $(printf '%s\n' "1252 C.UTF-8 00E9 0141" "1250 pl_PL.UTF-8 0141 0416" \
+      "1251 ru_RU.UTF-8 0416 0141" "932 ja_JP.UTF-8 65E5 0141" "65001 hi_IN.UTF-8 0416 D800" | grep "^$cp ")
+    python3 - "$@" "$work/typed" <<'PY'
+import sys
+cp, _, held, refused, out = sys.argv[1:]
+codec = "utf-8" if cp == "65001" else "cp" + cp
+letter = chr(int(held, 16))
+b = letter.encode(codec)
+long = b"x" + b * 400
+shown = 1 + (399 // len(b)) * len(b)
+with open(out + ".run", "w") as f:
+    f.write("".join("\\x%02X" % c for c in long))
+with open(out + ".expected", "wb") as f:
+    f.write(b'entry 9: "%s\\r\\n%s"\n' % (b, b))
+    f.write(('row 9 (UTF-8): "%s \u00b6 %s"\n' % (letter, letter)).encode())
+    f.write(b'entry 10: "%s"\n' % long)
+    f.write(('row 10 (UTF-8): "%s ..."\n' % long[:shown].decode(codec)).encode())
+    f.write(b'statement box: "?"\n')
+PY
+    nul=""  # a NUL is refused as the file is read, whatever the code page
+    [ "$cp" = 1252 ] && nul="answer question no; load $W\\zero.ini; "
+    locale=$2 editor --script "clear; load $W\\bytes.ini; recall 1; keys f5; recall 2; keys f5; recall 3; keys f5; recall 4; keys f5; keys U+$3 enter U+$3 f5; run $(cat "$work/typed.run"); keys U+$4 f5; ${nul}show; quit"
+    expect "editor version 1.51.22, ANSI code page $1"
     expect "status: Loaded 4 history entries from $W\\bytes.ini"
-    expect_re '^status: History not loaded, kept as it was: .*entry 1'
+    [ -z "$nul" ] || expect_re '^status: History not loaded, kept as it was: .*entry 1'
     stored=$(shown 1 | grep -a '^entry [1-4]:' | cut -d: -f2-)
     again=$(shown 1 | grep -a '^entry [5-8]:' | cut -d: -f2-)
-    same "entries, four of them run again" 8 "$(shown 1 | grep -ac '^entry ')"
+    same "entries, four of them run again, two typed" 10 "$(shown 1 | grep -ac '^entry ')"
     same "entries run again from the statement box" "$stored" "$again"
+    same "typed entries, their rows, the box" "$(cat "$work/typed.expected")" \
+      "$(shown 1 | grep -aE '^(entry|row) (9|10)\b|^statement box: ')"
+    expect "status: Not run, the statement stays in its box: it holds a character that the ANSI code page $1 cannot hold (U+$4); nothing was added to the history"
     no_errors
     ;;
   session_end_that_cannot_wait_keeps_the_work)

@@ -58,7 +58,7 @@ as_root chroot "$root" sh -ec '
     --no-install-recommends linux-image-amd64 \
     initramfs-tools kmod procps wine wine64 wine32:i386 fonts-wine xvfb xauth \
     xdotool locales cmake python3 python3-pefile osslsigncode openssl
-  printf "%s UTF-8\\n" en_US.UTF-8 pl_PL.UTF-8 hi_IN.UTF-8 >/etc/locale.gen
+  printf "%s UTF-8\\n" en_US.UTF-8 pl_PL.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8 hi_IN.UTF-8 >/etc/locale.gen
   locale-gen
   apt-get clean' >"$dir/install.log" 2>&1
 unmount
