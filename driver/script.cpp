@@ -329,7 +329,7 @@ bool Step(const std::string &step) {
       Say("error: " + error);
     } else {
       Watched w(TakeQuestionAnswer(), nullptr);
-      if (MayReplaceStatement("Not run")) {
+      if (MayReplaceStatement(text, "Not run")) {
         SetStatementText(text);
         RunStatementBox();
       }

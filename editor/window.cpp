@@ -256,6 +256,7 @@ bool SaveFirst(const char *doing, const std::string &note,
   const std::string question = std::string("Save the history before ") + doing +
                                "?" + (note.empty() ? "" : "\n\n") + note;
   const int answer = Ask(question, MB_YESNOCANCEL);
+  if (!Ui.Window) return false;  // the session ended while it asked
   if (answer == IDNO) return true;
   if (answer != IDYES) {
     SetStatus(notDone + ": the history is still here, not saved");
@@ -291,6 +292,7 @@ bool MayClose() {
   if (!statement) return true;
   if (Ask(std::string(StatementLost) + " Close anyway?", MB_OKCANCEL) == IDOK)
     return true;
+  if (!Ui.Window) return false;  // the session ended while it asked
   SetStatus("Not closed: the statement is still in its box");
   return false;
 }
@@ -610,8 +612,10 @@ bool RunOffered(const std::string &caption) {
   return true;
 }
 
-bool MayReplaceStatement(const std::string &notDone) {
-  if (!StatementUnrun() || Ask(StatementReplaced, MB_OKCANCEL) == IDOK)
+bool MayReplaceStatement(const std::string &with, const std::string &notDone) {
+  // The same text in its place loses nothing.
+  if (!StatementUnrun() || StatementWide() == WideFromAnsi(with) ||
+      Ask(StatementReplaced, MB_OKCANCEL) == IDOK)
     return true;
   SetStatus(notDone + ": the statement is still in its box");
   return false;
@@ -620,7 +624,8 @@ bool MayReplaceStatement(const std::string &notDone) {
 void RecallAsked(size_t number) {
   // An entry that is not there replaces nothing; the status line says so.
   const bool there = number >= 1 && number <= Entries().size();
-  if (there && !MayReplaceStatement("Not recalled")) return;
+  if (there && !MayReplaceStatement(Entries()[number - 1], "Not recalled"))
+    return;
   RecallIntoBox(number);
 }
 

@@ -26,7 +26,7 @@ void ClearAsked();
 // Before the statement box's text is replaced (a recall, a statement run
 // from a script): a statement typed and not run is replaced only once the
 // person agrees; otherwise `notDone` starts the status line's refusal.
-bool MayReplaceStatement(const std::string &notDone);
+bool MayReplaceStatement(const std::string &with, const std::string &notDone);
 // Brings the entry (from 1) into the statement box, asking first as above.
 void RecallAsked(size_t number);
 // At the start: work kept when a session ended without waiting is offered

@@ -221,7 +221,7 @@ PY
     refuse "error:"
     same "the statement kept, as UTF-16" "fffe4400520041004600540020004101" "$(od -An -tx1 "$(kept_in 1)/statement.txt" | tr -d ' \n')"
     same "the history kept, its last entry" 'Entry6="SELECT 1;"' "$(tail -n1 "$(kept_in 1)/history.ini" | tr -d '\r')"
-    editor --script "type DRAFT2; log-off-anyway"
+    editor --script "kept cancel; type DRAFT2; log-off-anyway"
     expect "the session ends while the question is up"
     expect_re "^status: The session ended without waiting: .*\\\\2, to be offered back"
     refuse "error:"

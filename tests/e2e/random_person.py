@@ -112,10 +112,11 @@ class Person:
             return "the statement typed, %r, is gone and nothing asked" % self.draft
         return None
 
-    def may_replace(self, e, steps):
+    def may_replace(self, e, steps, text):
         """Before a recall or `run TEXT`: a statement typed and not run is
-        replaced only once the person agrees. False when they do not."""
-        if not self.unrun():
+        replaced by another only once the person agrees. False when they
+        do not."""
+        if not self.unrun() or self.box == text:
             return True
         words = self.r.choice(["no", "cancel"])
         steps.insert(len(steps) - 1, "answer question " + words)
@@ -245,7 +246,7 @@ class Person:
                              b'SELECT "q\\%d";', b"SELECT %d\r\n  FROM t;", b"   ", b" \r\n\t "])
             data = data % r.randrange(100) if b"%" in data else data
             steps = ["run " + step_text(data)]
-            if self.may_replace(e, steps):
+            if self.may_replace(e, steps, data.decode("cp1252")):
                 self.replace_box(data.decode("cp1252"), e)
                 e.status = self.run()
             return steps, e
@@ -264,7 +265,7 @@ class Person:
             if n and n > len(self.history):
                 e.status = "status: There is no history entry" if self.history else "status: The history is empty"
             elif n and kind == "recall":
-                if self.may_replace(e, steps):
+                if self.may_replace(e, steps, self.history[n - 1].decode("cp1252")):
                     self.replace_box(self.history[n - 1].decode("cp1252"), e)
                     self.settled = self.box
                     e.status = "status: History entry %d is back in the statement box" % n
