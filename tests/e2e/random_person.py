@@ -409,6 +409,11 @@ def kept_in(prefix, *inside):
                                   "Stand-in SQL editor", "Recovered work", *inside))
 
 
+def clear_kept(prefix):
+    for folder in kept_in(prefix):
+        shutil.rmtree(folder)
+
+
 def play(seed, n_steps, args, place):
     """One sequence: (seed, actions, transcript, why it failed or None).
     Closed by the person, the editor starts again, the files kept."""
@@ -418,8 +423,7 @@ def play(seed, n_steps, args, place):
         os.remove(os.path.join(work, name))
     with open(os.path.join(work, "old.ini"), "wb") as f:
         f.write(formatted(OLDER))
-    for folder in kept_in(place.prefix):
-        shutil.rmtree(folder)
+    clear_kept(place.prefix)
     plan = PLANS[seed - 1] if 1 <= seed <= len(PLANS) else ()
     person, sessions, listed = Person(seed, work, plan), [[]], []
     # At least 20 s; on a slower machine, as many starts of an editor there.
@@ -552,6 +556,7 @@ def main():
                         return
                     seed = seeds.pop(0)
                 results.append(play(seed, args.steps, args, place))
+                clear_kept(place.prefix)  # other tests share the first prefix
         finally:
             place.close()
 
