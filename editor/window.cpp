@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "editor/code_page.h"
+#include "editor/fault_points.h"
 #include "editor/history_model.h"
 #include "editor/message_pump.h"
-#include "editor/fault_points.h"
 #include "editor/plugin_commands.h"
 #include "editor/recovery.h"
 #include "editor/statement_box.h"
@@ -303,11 +303,11 @@ bool HistoryAtStake() {
   return Unsaved() && (!Entries().empty() || CanUndoDelete());
 }
 
+// A folder's name for the status line; '?' where the code page lacks a
+// letter.
 std::string Narrow(const std::wstring &text) {
-  std::string out(text.size() * 4 + 1, '\0');
-  out.resize(WideCharToMultiByte(
-      CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
-      static_cast<int>(out.size()), nullptr, nullptr));
+  std::string out, why;
+  ExactAnsi(text, out, why);
   return out;
 }
 
