@@ -104,8 +104,6 @@ std::wstring StatementWide() {
 }
 
 void PutBackStatement(const std::wstring &text) {
-  SendMessageW(Box.Window, EM_SETSEL, 0, -1);
-  SendMessageW(Box.Window, EM_REPLACESEL, TRUE,
-               reinterpret_cast<LPARAM>(text.c_str()));
+  ReplaceBoxText(text);
   Box.Settled.clear();  // the person's, whatever the box held before
 }
