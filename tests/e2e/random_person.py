@@ -426,8 +426,9 @@ def play(seed, n_steps, args, place):
     clear_kept(place.prefix)
     plan = PLANS[seed - 1] if 1 <= seed <= len(PLANS) else ()
     person, sessions, listed = Person(seed, work, plan), [[]], []
-    # At least 20 s; on a slower machine, as many starts of an editor there.
-    limit = max(20, 8 * place.pace)
+    # At least 20 s; on a slower machine, 12 starts of an editor there, still
+    # below the 40 s a step waiting on takes in the emulated guest.
+    limit = max(20, 12 * place.pace)
     for i in range(1, n_steps + 1):
         steps, e = person.act()
         sessions[-1].append((i, steps, e, person.shown()))
